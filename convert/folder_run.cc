@@ -1,0 +1,95 @@
+#include "convert/folder_run.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "convert/extract.h"
+#include "convert/line_splitter.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr std::string_view kPageExtension = ".html";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+// Reads the page through `extractor` and returns the stamp it had when it
+// was opened. The page is closed on return.
+FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& extractor,
+                   std::vector<char>& buffer) {
+  std::unique_ptr<InputFile> file = runtime.OpenForReading(page);
+  LineSplitter splitter;
+  extractor.Clear();
+  while (std::size_t count = file->Read(buffer.data(), buffer.size())) {
+    splitter.Feed(std::string_view(buffer.data(), count), extractor);
+  }
+  splitter.Finish(extractor);
+  return file->Stamp();
+}
+
+void WriteTextFile(Runtime& runtime, const std::string& name, std::string_view text) {
+  std::unique_ptr<OutputFile> file = runtime.OpenForWriting(name);
+  file->Append(text);
+  file->Append(kLineEnd);
+  file->Sync();
+  file->Close();
+  runtime.SyncDirectory();
+}
+
+}  // namespace
+
+bool IsPageName(std::string_view name) {
+  return name.size() >= kPageExtension.size() &&
+         EqualsIgnoringAsciiCase(name.substr(name.size() - kPageExtension.size()), kPageExtension);
+}
+
+std::string TextFileNameFor(std::string_view page_name) {
+  return std::string(page_name.substr(0, page_name.size() - 4)) + "txt";
+}
+
+std::vector<std::string> FindPages(Runtime& runtime) {
+  std::vector<std::string> pages = runtime.ListFiles();
+  std::erase_if(pages, [](const std::string& name) { return !IsPageName(name); });
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+
+void ConvertFolder(Runtime& runtime) {
+  ArticleExtractor extractor;
+  std::vector<char> buffer(kReadChunk);
+  // The text files written by this run, with their pages: two pages whose
+  // names differ only in letter case map to the same text file.
+  std::map<std::string, std::string> written;
+
+  for (const std::string& page : FindPages(runtime)) {
+    const std::string text_file = TextFileNameFor(page);
+    if (auto earlier = written.find(text_file); earlier != written.end()) {
+      throw RuntimeError(ErrorNumber::kPathFileAccessError,
+                         "text file " + text_file + " was already written for " +
+                             earlier->second + " and would be overwritten by",
+                         page);
+    }
+    const FileStamp stamp = ReadPage(runtime, page, extractor, buffer);
+    const std::string text = extractor.Finish(page);
+    WriteTextFile(runtime, text_file, text);
+    written.emplace(text_file, page);
+    if (runtime.StampOf(page) != stamp) {
+      throw RuntimeError(ErrorNumber::kPathFileAccessError,
+                         "page changed while it was converted; it was not deleted", page);
+    }
+    runtime.DeleteFile(page);
+  }
+  runtime.ShowMessage("Finished");
+  runtime.EndProgram(0);
+}
+
+}  // namespace corvane

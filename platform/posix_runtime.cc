@@ -1,0 +1,288 @@
+#include "platform/posix_runtime.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+extern char** environ;
+
+namespace corvane {
+
+namespace {
+
+FileStamp StampFromStat(const struct stat& info) {
+  return FileStamp{
+      .device = static_cast<std::uint64_t>(info.st_dev),
+      .inode = static_cast<std::uint64_t>(info.st_ino),
+      .size = static_cast<std::uint64_t>(info.st_size),
+      .modified_ns = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                     info.st_mtim.tv_nsec,
+  };
+}
+
+// Closes `fd` unless it is -1; for the paths where an error is already on
+// its way and a failing close would add nothing.
+void CloseQuietly(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+// Anything but a regular file is refused: reading a FIFO could wait forever,
+// and writing the text into a device or a FIFO would lose it.
+void RequireRegularFile(int fd, const struct stat& info, const std::string& operation,
+                        const std::string& name) {
+  if (!S_ISREG(info.st_mode)) {
+    CloseQuietly(fd);
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name,
+                       "not a regular file");
+  }
+}
+
+class PosixInputFile final : public InputFile {
+ public:
+  PosixInputFile(int fd, std::string name, FileStamp stamp)
+      : fd_(fd), name_(std::move(name)), stamp_(stamp) {}
+  ~PosixInputFile() override { CloseQuietly(fd_); }
+  PosixInputFile(const PosixInputFile&) = delete;
+  PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t count = ::read(fd_, buffer, size);
+      if (count >= 0) return static_cast<std::size_t>(count);
+      if (errno != EINTR) throw SystemError(errno, "cannot read file", name_);
+    }
+  }
+
+  FileStamp Stamp() const override { return stamp_; }
+
+ private:
+  int fd_;
+  std::string name_;
+  FileStamp stamp_;
+};
+
+class PosixOutputFile final : public OutputFile {
+ public:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+
+  PosixOutputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+    buffer_.reserve(kBufferSize);
+  }
+  ~PosixOutputFile() override { CloseQuietly(fd_); }
+  PosixOutputFile(const PosixOutputFile&) = delete;
+  PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+  void Append(std::string_view data) override {
+    if (buffer_.size() + data.size() > kBufferSize) Flush();
+    if (data.size() >= kBufferSize) {
+      WriteAll(data);
+    } else {
+      buffer_.append(data);
+    }
+  }
+
+  void Sync() override {
+    Flush();
+    if (::fsync(fd_) != 0) throw SystemError(errno, "cannot flush file to disk", name_);
+  }
+
+  void Close() override {
+    Flush();
+    const int fd = std::exchange(fd_, -1);
+    // On Linux the descriptor is released even when close fails, so it is
+    // never closed twice.
+    if (::close(fd) != 0 && errno != EINTR) throw SystemError(errno, "cannot close file", name_);
+  }
+
+ private:
+  void Flush() {
+    WriteAll(buffer_);
+    buffer_.clear();
+  }
+
+  void WriteAll(std::string_view data) {
+    while (!data.empty()) {
+      const ssize_t count = ::write(fd_, data.data(), data.size());
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        throw SystemError(errno, "cannot write file", name_);
+      }
+      data.remove_prefix(static_cast<std::size_t>(count));
+    }
+  }
+
+  int fd_;
+  std::string name_;
+  std::string buffer_;
+};
+
+}  // namespace
+
+ErrorNumber ErrorNumberForErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ErrorNumber::kFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return ErrorNumber::kPermissionDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return ErrorNumber::kDiskFull;
+    case EIO:
+      return ErrorNumber::kDeviceIoError;
+    case ENOMEM:
+      return ErrorNumber::kOutOfMemory;
+    default:
+      return ErrorNumber::kPathFileAccessError;
+  }
+}
+
+RuntimeError SystemError(int error, std::string operation, std::string file) {
+  return RuntimeError(ErrorNumberForErrno(error), std::move(operation), std::move(file),
+                      std::strerror(error));
+}
+
+PosixRuntime::PosixRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
+
+std::vector<std::string> PosixRuntime::ListFiles() {
+  DIR* dir = ::opendir(".");
+  if (dir == nullptr) throw SystemError(errno, "cannot read folder", ".");
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) break;
+    // Names starting with a dot are hidden, and "." and ".." are folders.
+    if (entry->d_name[0] == '.') continue;
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat info;
+      regular = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(info.st_mode);
+    }
+    if (regular) names.emplace_back(entry->d_name);
+  }
+  const int error = errno;
+  ::closedir(dir);
+  if (error != 0) throw SystemError(error, "cannot read folder", ".");
+  return names;
+}
+
+std::unique_ptr<InputFile> PosixRuntime::OpenForReading(const std::string& name) {
+  static const std::string kOperation = "cannot open file for reading";
+  // O_NOFOLLOW: a symbolic link is refused (ELOOP); O_NONBLOCK: opening a
+  // FIFO does not wait for a writer.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw SystemError(errno, kOperation, name);
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, kOperation, name);
+  }
+  RequireRegularFile(fd, info, kOperation, name);
+  return std::make_unique<PosixInputFile>(fd, name, StampFromStat(info));
+}
+
+std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name) {
+  static const std::string kOperation = "cannot create file";
+  // The file is emptied only once it is known to be a regular file that is
+  // not reached through a symbolic link: the text goes into this folder and
+  // nowhere else.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
+                                          O_CLOEXEC,
+                        0666);
+  if (fd < 0) throw SystemError(errno, kOperation, name);
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, kOperation, name);
+  }
+  RequireRegularFile(fd, info, kOperation, name);
+  if (::ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, kOperation, name);
+  }
+  return std::make_unique<PosixOutputFile>(fd, name);
+}
+
+FileStamp PosixRuntime::StampOf(const std::string& name) {
+  struct stat info;
+  if (::lstat(name.c_str(), &info) != 0) throw SystemError(errno, "cannot look up file", name);
+  return StampFromStat(info);
+}
+
+void PosixRuntime::SyncDirectory() {
+  static const std::string kOperation = "cannot flush folder to disk";
+  const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw SystemError(errno, kOperation, ".");
+  // EINVAL: the file system cannot sync a folder; its entries are as safe
+  // as it makes them.
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, kOperation, ".");
+  }
+  CloseQuietly(fd);
+}
+
+void PosixRuntime::DeleteFile(const std::string& name) {
+  if (::unlink(name.c_str()) != 0) throw SystemError(errno, "cannot delete file", name);
+}
+
+std::string PosixRuntime::CurrentDirectory() {
+  std::string path(256, '\0');
+  for (;;) {
+    if (::getcwd(path.data(), path.size()) != nullptr) {
+      path.resize(std::strlen(path.c_str()));
+      return path;
+    }
+    if (errno != ERANGE) throw SystemError(errno, "cannot find the current folder", ".");
+    path.resize(path.size() * 2);
+  }
+}
+
+void PosixRuntime::StartProgram(const std::string& program,
+                                const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (error != 0) throw SystemError(error, "cannot start program", program);
+}
+
+void PosixRuntime::ShowMessage(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void PosixRuntime::ReportError(const RuntimeError& error) {
+  std::fprintf(stderr, "%s: %s\n", program_name_.c_str(), error.what());
+}
+
+void PosixRuntime::EndProgram(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program_name_.c_str(),
+                 std::strerror(errno));
+    if (status == 0) status = 1;
+  }
+  std::exit(status);
+}
+
+}  // namespace corvane

@@ -1,0 +1,54 @@
+// The runtime on Linux and other POSIX systems, for the console program.
+//
+// Files are reached with the system calls themselves (open, read, write,
+// fsync, unlinkat, ...), relative to the current directory, so that every
+// failure is seen with its errno. Messages go to standard output and error
+// reports to standard error; the window program replaces those three
+// services with its own.
+#pragma once
+
+#include <string>
+
+#include "platform/runtime.h"
+
+namespace corvane {
+
+// The run-time number for an errno value: ENOENT 53, EACCES 70, ENOSPC 61,
+// EIO 57, ...; anything else 75.
+ErrorNumber ErrorNumberForErrno(int error);
+
+// A RuntimeError for the errno value `error` met while doing `operation` on
+// `file`, with the system's own text for it as the reason.
+RuntimeError SystemError(int error, std::string operation, std::string file);
+
+class PosixRuntime : public Runtime {
+ public:
+  // `program_name` starts every line this runtime writes to standard error.
+  explicit PosixRuntime(std::string program_name);
+
+  std::vector<std::string> ListFiles() override;
+  std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
+  std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  FileStamp StampOf(const std::string& name) override;
+  void SyncDirectory() override;
+  void DeleteFile(const std::string& name) override;
+  std::string CurrentDirectory() override;
+  void StartProgram(const std::string& program,
+                    const std::vector<std::string>& arguments) override;
+
+  // A line on standard output.
+  void ShowMessage(std::string_view text) override;
+  // "<program name>: <error>" on standard error.
+  void ReportError(const RuntimeError& error) override;
+  // Flushes standard output and exits; a failure to write it turns the
+  // status into 1.
+  void EndProgram(int status) override;
+
+ protected:
+  const std::string& program_name() const { return program_name_; }
+
+ private:
+  std::string program_name_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,170 @@
+// The one layer between the program and the operating system.
+//
+// Everything the program asks of the machine goes through `Runtime`: the
+// directory listing, reading and writing files, flushing them to disk,
+// deleting, the current folder, starting another program, and the three
+// things a run ends with (a message, an error report, the end of the
+// program). Code in convert/ and window/ never calls the operating system
+// directly; it is handed a `Runtime&` and stays testable with the fakes in
+// tests/. A new service goes here first, with its contract, then into every
+// implementation (posix_runtime.cc for Linux and the other Unix systems).
+//
+// Failures are reported by throwing `RuntimeError`, which carries one of the
+// classic run-time error numbers, what was being done, the file concerned and
+// the operating system's own reason. Nothing in this layer shows or logs an
+// error by itself: whoever catches it decides (see `Runtime::ReportError`).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// The run-time error numbers this program raises; each has a fixed
+// description (see `DescriptionOf`).
+enum class ErrorNumber : int {
+  kInvalidProcedureCall = 5,
+  kOutOfMemory = 7,
+  kFileNotFound = 53,
+  kDeviceIoError = 57,
+  kDiskFull = 61,
+  kPermissionDenied = 70,
+  kPathFileAccessError = 75,
+};
+
+// "Invalid procedure call or argument" for 5, "File not found" for 53, ...
+std::string_view DescriptionOf(ErrorNumber number);
+
+// A failure of a service or of the conversion. `what()` reads
+//   run-time error 70: Permission denied: cannot open page: b.html (Permission denied)
+// that is: number, description, operation, file and, when the operating
+// system gave one, its reason in parentheses.
+class RuntimeError : public std::runtime_error {
+ public:
+  RuntimeError(ErrorNumber number, std::string operation, std::string file,
+               std::string reason = {});
+
+  ErrorNumber number() const { return number_; }
+  const std::string& operation() const { return operation_; }
+  const std::string& file() const { return file_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  ErrorNumber number_;
+  std::string operation_;
+  std::string file_;
+  std::string reason_;
+};
+
+// What identifies one version of a file: a page is deleted only while its
+// stamp is the one it had when it was read.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// A file opened for reading from its start to its end.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+
+  // Reads up to `size` bytes into `buffer` and returns how many it read;
+  // 0 means the end of the file. Throws RuntimeError (57 or the number the
+  // system's code maps to) when the read fails.
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+
+  // The file's stamp as it was when it was opened.
+  virtual FileStamp Stamp() const = 0;
+};
+
+// A file opened for writing; it started out empty.
+class OutputFile {
+ public:
+  // Closes the file if `Close` was not called, ignoring errors: a caller who
+  // cares whether the data arrived calls `Sync` and `Close`.
+  virtual ~OutputFile() = default;
+
+  // Appends the bytes unchanged. May keep them in a buffer; a failure to
+  // write may therefore show up here, in `Sync` or in `Close`. Throws
+  // RuntimeError (61 disk full, 70, 57, ...).
+  virtual void Append(std::string_view data) = 0;
+
+  // Writes out what is buffered and has the system put the file's data on
+  // the storage device (fsync). Throws RuntimeError on any failure.
+  virtual void Sync() = 0;
+
+  // Writes out what is buffered and releases the file. Throws RuntimeError
+  // when the system reports a failure on closing.
+  virtual void Close() = 0;
+};
+
+class Runtime {
+ public:
+  virtual ~Runtime() = default;
+
+  // The names of the ordinary files in the current directory, bare and in
+  // no particular order: regular files that are neither hidden nor system
+  // files. Folders, symbolic links (even to regular files), FIFOs, sockets
+  // and devices are never listed. Throws RuntimeError when the directory
+  // cannot be read.
+  virtual std::vector<std::string> ListFiles() = 0;
+
+  // Opens the regular file `name` of the current directory for reading.
+  // Never follows a symbolic link and never blocks on a FIFO: anything but a
+  // regular file fails with 75. Throws RuntimeError: 53 when it does not
+  // exist, 70 when access is denied.
+  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& name) = 0;
+
+  // Creates `name` in the current directory, or empties the existing file of
+  // that name, and opens it for writing. Throws RuntimeError: 70 when access
+  // is denied, 75 when the name is a folder, ...
+  virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
+
+  // The stamp of `name` as it is now, without following a symbolic link.
+  // Throws RuntimeError (53 when it does not exist).
+  virtual FileStamp StampOf(const std::string& name) = 0;
+
+  // Puts the current directory's entries on the storage device (fsync of
+  // the folder), so that a file just written is found after a crash.
+  // Throws RuntimeError on failure.
+  virtual void SyncDirectory() = 0;
+
+  // Removes `name` from the current directory. Throws RuntimeError: 53 when
+  // it does not exist, 70 when it may not be removed.
+  virtual void DeleteFile(const std::string& name) = 0;
+
+  // The absolute path of the current directory, without a trailing
+  // separator (except for the root itself). Throws RuntimeError on failure.
+  virtual std::string CurrentDirectory() = 0;
+
+  // Starts `program` with `arguments`, each handed over as one argument
+  // (nothing is split or interpreted by a shell), and returns without
+  // waiting for it. Throws RuntimeError when it cannot be started.
+  virtual void StartProgram(const std::string& program,
+                            const std::vector<std::string>& arguments) = 0;
+
+  // Shows `text` to the user (a message box with an OK button in the
+  // window, a line on standard output in the console) and returns once the
+  // user has seen it.
+  virtual void ShowMessage(std::string_view text) = 0;
+
+  // Tells the user about `error`: its number, description, operation, file
+  // and reason.
+  virtual void ReportError(const RuntimeError& error) = 0;
+
+  // Ends the program with `status` at once, without any further event of
+  // the window. A real runtime does not return; a test runtime records the
+  // call and returns.
+  virtual void EndProgram(int status) = 0;
+};
+
+}  // namespace corvane

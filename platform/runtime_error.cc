@@ -1,0 +1,50 @@
+#include <string>
+#include <utility>
+
+#include "platform/runtime.h"
+
+namespace corvane {
+
+std::string_view DescriptionOf(ErrorNumber number) {
+  switch (number) {
+    case ErrorNumber::kInvalidProcedureCall:
+      return "Invalid procedure call or argument";
+    case ErrorNumber::kOutOfMemory:
+      return "Out of memory";
+    case ErrorNumber::kFileNotFound:
+      return "File not found";
+    case ErrorNumber::kDeviceIoError:
+      return "Device I/O error";
+    case ErrorNumber::kDiskFull:
+      return "Disk full";
+    case ErrorNumber::kPermissionDenied:
+      return "Permission denied";
+    case ErrorNumber::kPathFileAccessError:
+      return "Path/File access error";
+  }
+  return "Application-defined or object-defined error";
+}
+
+namespace {
+
+std::string Describe(ErrorNumber number, const std::string& operation,
+                     const std::string& file, const std::string& reason) {
+  std::string text = "run-time error " + std::to_string(static_cast<int>(number)) + ": ";
+  text += DescriptionOf(number);
+  if (!operation.empty()) text += ": " + operation;
+  if (!file.empty()) text += ": " + file;
+  if (!reason.empty()) text += " (" + reason + ")";
+  return text;
+}
+
+}  // namespace
+
+RuntimeError::RuntimeError(ErrorNumber number, std::string operation, std::string file,
+                           std::string reason)
+    : std::runtime_error(Describe(number, operation, file, reason)),
+      number_(number),
+      operation_(std::move(operation)),
+      file_(std::move(file)),
+      reason_(std::move(reason)) {}
+
+}  // namespace corvane

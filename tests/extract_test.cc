@@ -1,0 +1,203 @@
+#include "convert/extract.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "convert/line_splitter.h"
+#include "platform/runtime.h"
+#include "tests/reference_extract.h"
+#include "tests/case_name.h"
+
+namespace corvane {
+namespace {
+
+using testing::ReferenceExtract;
+using testing::ReferenceLines;
+
+const std::string R = "------------------";  // a rule of 18 dashes
+const std::string kHead = "p.html\r\n\r\n";
+
+std::string Dashes(std::size_t count) { return std::string(count, '-'); }
+
+std::optional<std::string> Extract(const std::vector<std::string>& lines) {
+  try {
+    return ExtractArticleText("p.html", lines);
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), ErrorNumber::kInvalidProcedureCall);
+    EXPECT_EQ(error.file(), "p.html");
+    return std::nullopt;
+  }
+}
+
+struct Case {
+  const char* what;
+  std::vector<std::string> lines;
+  std::optional<std::string> article;  // nullopt: fails with error 5
+};
+
+class ExtractCases : public ::testing::TestWithParam<Case> {};
+
+
+TEST_P(ExtractCases, GivesTheArticleOrFails) {
+  const Case& c = GetParam();
+  const std::optional<std::string> expected =
+      c.article ? std::optional<std::string>(kHead + *c.article) : std::nullopt;
+  EXPECT_EQ(Extract(c.lines), expected) << c.what;
+  EXPECT_EQ(ReferenceExtract("p.html", c.lines), expected) << c.what << " (reference)";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, ExtractCases,
+    ::testing::Values(
+        Case{"worked example", {"head", R, "Hello <b>world</b>", R, "foot"}, " Hello world "},
+        Case{"every line end is one space", {R, "a", "b", R}, " a b "},
+        Case{"link split over two lines", {R, "x Continue", "reading y", R}, " x  y "},
+        Case{"split with a trailing blank stays",
+             {R, "Continue ", "reading", R},
+             " Continue  reading "},
+        Case{"split inside a word stays", {R, "Contin", "ue reading", R}, " Contin ue reading "},
+        Case{"other letter case stays", {R, "continue reading", R}, " continue reading "},
+        Case{"nested link goes in the next pass",
+             {R, "ContinContinue readingue reading", R},
+             "  "},
+        Case{"doubly nested link on the last line keeps one link",
+             {R + " ContinContinContinue readingue readingue reading" + R},
+             " Continue reading"},
+        Case{"opening rule of 25 dashes", {Dashes(25) + "a" + R}, "a"},
+        Case{"closing rule of 30 dashes", {R + "a" + Dashes(30) + "b"}, "a"},
+        Case{"rules joined by dashes form one run", {R + Dashes(17) + R}, std::nullopt},
+        Case{"17 dashes inside the article stay", {R + "a" + Dashes(17) + "b" + R}, "a" + Dashes(17) + "b"},
+        Case{"dashes behind the opening rule go", {R + "---x", R}, "x "},
+        Case{"a dash after a space stays", {R, "-x", R}, " -x "},
+        Case{"no rule", {"just text"}, std::nullopt},
+        Case{"one rule", {"a", R, "b"}, std::nullopt},
+        Case{"no lines", {}, std::nullopt},
+        Case{"36 dashes in one run", {Dashes(36)}, std::nullopt},
+        Case{"rules on consecutive lines", {R, R}, " "},
+        Case{"rules written together", {R + R}, std::nullopt},
+        Case{"a tag", {R + "a<b>c" + R}, "ac"},
+        Case{"a tag over two lines", {R + "a<b", "c>d" + R}, "ad"},
+        Case{"lone > before a tag", {R + "x>y<z>" + R}, "xy"},
+        Case{"opening bracket without closing", {R + "a<b" + R}, "a<b"},
+        Case{"closing bracket without opening", {R + "a>b" + R}, "a>b"},
+        Case{"comparison swallows up to the next >", {R + "a < b and <i>c</i>" + R}, "a c"},
+        Case{"entities and runs of spaces stay", {R + "  &amp;  " + R}, "  &amp;  "},
+        Case{"bytes above 127 and NUL pass", {R + std::string("\xC3\xA9\0\xFF", 4) + R},
+             std::string("\xC3\xA9\0\xFF", 4)},
+        Case{"rule made by removing a link",
+             {"---------Continue reading---------a", R},
+             "a "},
+        Case{"link between rule and article", {R + "Continue reading-x" + R}, "x"}),
+    testing::NameFromWhat<Case>);
+
+// A line of the page fed in pieces gives the same as fed whole.
+TEST(ArticleExtractor, LinesInPiecesEqualWholeLines) {
+  ArticleExtractor pieces;
+  pieces.Text("head ");
+  pieces.Text(R);
+  pieces.LineEnd();
+  pieces.Text("Contin");
+  pieces.Text("ue read");
+  pieces.Text("ing text");
+  pieces.LineEnd();
+  pieces.LineEnd();
+  pieces.Text(R);
+  pieces.LineEnd();
+  EXPECT_EQ(pieces.Finish("p.html"), kHead + "  text  ");
+}
+
+TEST(ArticleExtractor, IsReadyForTheNextPageAfterAFailure) {
+  ArticleExtractor extractor;
+  extractor.AddLine("no rule at all");
+  EXPECT_THROW(extractor.Finish("bad.html"), RuntimeError);
+  extractor.AddLine(R + "ok" + R);
+  EXPECT_EQ(extractor.Finish("p.html"), kHead + "ok");
+}
+
+TEST(ArticleExtractor, FailureNamesTheOperationAndThePage) {
+  try {
+    ExtractArticleText("b.html", std::vector<std::string>{"a", R, "b"});
+    FAIL() << "expected a failure";
+  } catch (const RuntimeError& error) {
+    EXPECT_STREQ(error.what(),
+                 "run-time error 5: Invalid procedure call or argument: "
+                 "page has no closing rule: b.html");
+  }
+}
+
+// Random pages built from the pieces that trip an extraction up, compared
+// with the literal version. Each page is also fed through the line splitter
+// in random chunks, as the folder run reads it.
+class Sink {
+ public:
+  explicit Sink(ArticleExtractor& extractor) : extractor_(extractor) {}
+  void Text(std::string_view text) { extractor_.Text(text); }
+  void LineEnd() { extractor_.LineEnd(); }
+
+ private:
+  ArticleExtractor& extractor_;
+};
+
+std::string RandomPage(std::mt19937& random) {
+  static const std::vector<std::string> kPieces = {
+      "Continue reading", "Continue reading", "Contin", "ue reading", "Continue", " reading",
+      "reading", "Continue ", "C", "g", " ", "x", "ab", "<", ">", "<b>", "</p>", "\r", "\n",
+      "\r\n", "\r\n", "-", "--", R};
+  std::uniform_int_distribution<int> length(0, 60);
+  std::uniform_int_distribution<std::size_t> piece(0, kPieces.size() + 1);
+  std::uniform_int_distribution<std::size_t> dashes(16, 40);
+  std::string page;
+  for (int i = length(random); i > 0; --i) {
+    const std::size_t which = piece(random);
+    if (which < kPieces.size()) {
+      page += kPieces[which];
+    } else if (which == kPieces.size()) {
+      page += Dashes(dashes(random));
+    } else {
+      // A link nested one to three deep.
+      std::string link = "Continue reading";
+      for (int depth = std::uniform_int_distribution<int>(1, 3)(random); depth > 0; --depth) {
+        link = "Contin" + link + "ue reading";
+      }
+      page += link;
+    }
+  }
+  return page;
+}
+
+TEST(ArticleExtractor, EqualsTheLiteralVersionOnRandomPages) {
+  std::mt19937 random(20261208);
+  ArticleExtractor extractor;
+  int failures = 0;
+  for (int round = 0; round < 5000; ++round) {
+    const std::string page = RandomPage(random);
+    const std::optional<std::string> expected = ReferenceExtract("r.html", ReferenceLines(page));
+    if (!expected) ++failures;
+
+    Sink sink(extractor);
+    LineSplitter splitter;
+    std::uniform_int_distribution<std::size_t> chunk(1, 24);
+    for (std::size_t at = 0; at < page.size();) {
+      const std::size_t size = std::min(chunk(random), page.size() - at);
+      splitter.Feed(std::string_view(page).substr(at, size), sink);
+      at += size;
+    }
+    splitter.Finish(sink);
+    std::optional<std::string> actual;
+    try {
+      actual = extractor.Finish("r.html");
+    } catch (const RuntimeError&) {
+    }
+    ASSERT_EQ(actual, expected) << "page: " << ::testing::PrintToString(page);
+  }
+  // Both outcomes must be well represented for the comparison to mean much.
+  EXPECT_GT(failures, 500);
+  EXPECT_LT(failures, 4500);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,168 @@
+#include "convert/folder_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/mem_runtime.h"
+
+namespace corvane {
+namespace {
+
+using testing::Call;
+using testing::MemRuntime;
+
+const std::string R = "------------------";
+
+std::string Page(const std::string& article) {
+  return "<html>header\r\n" + R + "\r\n" + article + "\r\n" + R + "\r\nfooter\r\n";
+}
+
+// Runs the conversion; returns the error it stopped with, or "" when it
+// finished.
+std::string RunConversion(MemRuntime& runtime) {
+  try {
+    ConvertFolder(runtime);
+    return "";
+  } catch (const RuntimeError& error) {
+    return error.what();
+  }
+}
+
+TEST(PageNames, MatchHtmlInAnyCase) {
+  for (const char* name : {"a.html", "A.HTML", "x.HtMl", ".html"}) EXPECT_TRUE(IsPageName(name)) << name;
+  for (const char* name : {"a.htm", "a.html.bak", "html", "a.xhtml ", "a.txt"}) {
+    EXPECT_FALSE(IsPageName(name)) << name;
+  }
+  EXPECT_EQ(TextFileNameFor("story.html"), "story.txt");
+  EXPECT_EQ(TextFileNameFor("A.HTML"), "A.txt");
+  EXPECT_EQ(TextFileNameFor("two.dots.Html"), "two.dots.txt");
+}
+
+TEST(ConvertFolder, EmptyFolderFinishesAtOnce) {
+  MemRuntime runtime;
+  runtime.Add("notes.txt", "keep");
+  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(runtime.end_status, 0);
+  EXPECT_EQ(runtime.files.size(), 1U);
+}
+
+TEST(ConvertFolder, ConvertsEveryPageAndDeletesIt) {
+  MemRuntime runtime;
+  runtime.Add("story.html", Page("Hello <b>world</b>. Continue reading"));
+  runtime.Add("other.html", Page("Other"));
+  runtime.Add("story.txt", "an old text file that is replaced");
+  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(runtime.Contents("story.txt"), "story.html\r\n\r\n Hello world.  \r\n");
+  EXPECT_EQ(runtime.Contents("other.txt"), "other.html\r\n\r\n Other \r\n");
+  EXPECT_FALSE(runtime.Contents("story.html"));
+  EXPECT_FALSE(runtime.Contents("other.html"));
+  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(runtime.end_status, 0);
+}
+
+TEST(ConvertFolder, UpperCaseExtensionGivesLowerCaseTxt) {
+  MemRuntime runtime;
+  runtime.Add("A.HTML", Page("x"));
+  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(runtime.Contents("A.txt"), "A.HTML\r\n\r\n x \r\n");
+}
+
+TEST(ConvertFolder, LeavesEverythingButPagesAlone) {
+  MemRuntime runtime;
+  runtime.Add("story.htm", Page("a"));
+  runtime.Add("story.html.bak", Page("a"));
+  runtime.Add("x.html", "", MemRuntime::Kind::kFolder);
+  runtime.Add("link.html", "", MemRuntime::Kind::kSymlink);
+  runtime.Add("pipe.html", "", MemRuntime::Kind::kFifo);
+  runtime.Add(".hidden.html", Page("a"), MemRuntime::Kind::kHidden);
+  const auto before = runtime.files.size();
+  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(runtime.files.size(), before);
+}
+
+TEST(ConvertFolder, ReadsInAnySizeOfChunk) {
+  for (std::size_t read_size : {1, 2, 3, 7, 1000}) {
+    MemRuntime runtime;
+    runtime.read_size = read_size;
+    runtime.Add("p.html", "a\r\n" + R + "\r\nl1\rl2\nl3\r\n\r\n" + R + "\r\nz");
+    EXPECT_EQ(RunConversion(runtime), "");
+    EXPECT_EQ(runtime.Contents("p.txt"), "p.html\r\n\r\n l1 l2\nl3  \r\n") << read_size;
+  }
+}
+
+TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
+  MemRuntime runtime;
+  runtime.Add("a.html", Page("A"));
+  runtime.Add("b.html", "x\r\n" + R + "\r\nno end");
+  runtime.Add("c.html", Page("C"));
+  EXPECT_EQ(RunConversion(runtime),
+            "run-time error 5: Invalid procedure call or argument: page has no closing rule: "
+            "b.html");
+  EXPECT_TRUE(runtime.Contents("a.txt"));
+  EXPECT_FALSE(runtime.Contents("a.html"));
+  EXPECT_TRUE(runtime.Contents("b.html"));
+  EXPECT_TRUE(runtime.Contents("c.html"));
+  EXPECT_FALSE(runtime.Contents("b.txt"));
+  EXPECT_FALSE(runtime.Contents("c.txt"));
+  EXPECT_TRUE(runtime.messages.empty());
+  EXPECT_FALSE(runtime.end_status);
+}
+
+TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
+  MemRuntime runtime;
+  runtime.Add("p.html", Page("x"));
+  bool checked = false;
+  runtime.before_call = [&](Call call, const std::string&) {
+    if (call != Call::kDeleteFile) return;
+    EXPECT_TRUE(runtime.files.at("p.txt").synced);
+    EXPECT_TRUE(runtime.directory_synced);
+    checked = true;
+  };
+  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_TRUE(checked);
+}
+
+// Where a call fails, the run stops with that error and the page stays.
+TEST(ConvertFolder, AFailingCallKeepsThePage) {
+  for (Call failing : {Call::kOpenForReading, Call::kRead, Call::kOpenForWriting, Call::kAppend,
+                       Call::kSync, Call::kClose, Call::kSyncDirectory, Call::kStampOf,
+                       Call::kDeleteFile}) {
+    MemRuntime runtime;
+    const std::string page = Page("text");
+    runtime.Add("p.html", page);
+    runtime.before_call = [&](Call call, const std::string& file) {
+      if (call == failing) {
+        throw RuntimeError(ErrorNumber::kDiskFull, "injected", file, "No space left on device");
+      }
+    };
+    EXPECT_NE(RunConversion(runtime).find("run-time error 61: Disk full: injected"), std::string::npos);
+    EXPECT_EQ(runtime.Contents("p.html"), page) << static_cast<int>(failing);
+    EXPECT_TRUE(runtime.messages.empty());
+  }
+}
+
+TEST(ConvertFolder, KeepsAPageThatChangedWhileItWasConverted) {
+  MemRuntime runtime;
+  runtime.Add("p.html", Page("x"));
+  runtime.before_call = [&](Call call, const std::string&) {
+    if (call == Call::kOpenForWriting) runtime.files.at("p.html").bytes += "more";
+  };
+  EXPECT_NE(RunConversion(runtime).find("page changed while it was converted"), std::string::npos);
+  EXPECT_TRUE(runtime.Contents("p.html"));
+}
+
+TEST(ConvertFolder, NamesThatDifferInCaseDoNotOverwriteEachOther) {
+  MemRuntime runtime;
+  runtime.Add("story.HTML", Page("first"));
+  runtime.Add("story.html", Page("second"));
+  const std::string error = RunConversion(runtime);
+  EXPECT_NE(error.find("story.HTML"), std::string::npos);
+  EXPECT_NE(error.find("story.html"), std::string::npos);
+  EXPECT_EQ(runtime.Contents("story.txt"), "story.HTML\r\n\r\n first \r\n");
+  EXPECT_TRUE(runtime.Contents("story.html"));
+}
+
+}  // namespace
+}  // namespace corvane

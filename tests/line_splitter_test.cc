@@ -1,0 +1,71 @@
+#include "convert/line_splitter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+#include "tests/case_name.h"
+
+namespace corvane {
+namespace {
+
+// Collects the lines; a line's pieces are put together.
+struct Collector {
+  std::vector<std::string> lines;
+  std::string current;
+  void Text(std::string_view text) { current += text; }
+  void LineEnd() {
+    lines.push_back(current);
+    current.clear();
+  }
+};
+
+struct Case {
+  const char* what;
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+class SplitCases : public ::testing::TestWithParam<Case> {};
+
+
+// Every case is fed whole and split at every possible point, so that a
+// CR LF torn between two reads is covered too.
+TEST_P(SplitCases, GivesTheLinesWhereverTheReadsEnd) {
+  const Case& c = GetParam();
+  for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+    Collector collector;
+    LineSplitter splitter;
+    splitter.Feed(std::string_view(c.bytes).substr(0, cut), collector);
+    splitter.Feed(std::string_view(c.bytes).substr(cut), collector);
+    splitter.Finish(collector);
+    EXPECT_EQ(collector.lines, c.lines) << c.what << ", cut at " << cut;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SplitCases,
+    ::testing::Values(Case{"zero bytes", "", {}},
+                      Case{"CR LF", "a\r\nb\r\n", {"a", "b"}},
+                      Case{"no final line end", "a\r\nb", {"a", "b"}},
+                      Case{"lone CR", "a\rb\r", {"a", "b"}},
+                      Case{"LF alone is a character", "a\nb\n", {"a\nb\n"}},
+                      Case{"LF CR", "a\n\rb", {"a\n", "b"}},
+                      Case{"empty lines", "\r\n\r\n\r", {"", "", ""}},
+                      Case{"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
+                      Case{"NUL and high bytes", std::string("\0\xff\r\n", 4),
+                           {std::string("\0\xff", 2)}}),
+    testing::NameFromWhat<Case>);
+
+TEST(LineSplitter, StartsAfreshAfterFinish) {
+  Collector collector;
+  LineSplitter splitter;
+  splitter.Feed("a\r", collector);
+  splitter.Finish(collector);
+  splitter.Feed("\nb", collector);  // a new file: this LF is a character
+  splitter.Finish(collector);
+  EXPECT_EQ(collector.lines, (std::vector<std::string>{"a", "\nb"}));
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,147 @@
+#include "platform/posix_runtime.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "tests/temp_folder.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+// The run-time number a call fails with, or 0 when it succeeds.
+template <typename Action>
+int FailureNumber(Action&& action) {
+  try {
+    action();
+    return 0;
+  } catch (const RuntimeError& error) {
+    return static_cast<int>(error.number());
+  }
+}
+
+class PosixRuntimeTest : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+  PosixRuntime runtime_{"test"};
+};
+
+TEST_F(PosixRuntimeTest, ListsOnlyOrdinaryFiles) {
+  WriteFile("page.html", "x");
+  WriteFile("notes.txt", "x");
+  WriteFile(".hidden.html", "x");
+  fs::create_directory("folder.html");
+  fs::create_symlink("page.html", "link.html");
+  fs::create_symlink("nowhere", "dangling.html");
+  ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "socket.html");
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  std::vector<std::string> names = runtime_.ListFiles();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "page.html"}));
+  ::close(sock);
+}
+
+TEST_F(PosixRuntimeTest, ReadsEveryByteUnchanged) {
+  std::string bytes;
+  for (unsigned i = 0; i < 300000; ++i) bytes += static_cast<char>(i * 7919U % 256U);
+  WriteFile("page.html", bytes);
+  auto file = runtime_.OpenForReading("page.html");
+  std::string read;
+  char buffer[4096];
+  while (std::size_t count = file->Read(buffer, sizeof buffer)) read.append(buffer, count);
+  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(file->Stamp(), runtime_.StampOf("page.html"));
+}
+
+TEST_F(PosixRuntimeTest, RefusesToReadAnythingButARegularFile) {
+  WriteFile("page.html", "x");
+  fs::create_directory("folder.html");
+  fs::create_symlink("page.html", "link.html");
+  ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);  // must not wait for a writer
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("missing.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("folder.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("link.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("fifo.html"); }), 75);
+}
+
+TEST_F(PosixRuntimeTest, WritesReplaceAnOldFile) {
+  WriteFile("story.txt", "an old and longer text");
+  auto file = runtime_.OpenForWriting("story.txt");
+  file->Append("new");
+  file->Append(std::string(200000, 'z'));  // larger than the buffer
+  file->Append("\r\n");
+  file->Sync();
+  file->Close();
+  runtime_.SyncDirectory();
+  EXPECT_EQ(ReadFile("story.txt"), "new" + std::string(200000, 'z') + "\r\n");
+}
+
+TEST_F(PosixRuntimeTest, NeverWritesThroughALinkOrIntoAFifo) {
+  WriteFile("target", "keep");
+  fs::create_symlink("target", "link.txt");
+  ASSERT_EQ(::mkfifo("fifo.txt", 0600), 0);
+  fs::create_directory("folder.txt");
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("link.txt"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("fifo.txt"); }), 75);
+  EXPECT_NE(FailureNumber([&] { runtime_.OpenForWriting("folder.txt"); }), 0);
+  EXPECT_EQ(ReadFile("target"), "keep");
+}
+
+TEST_F(PosixRuntimeTest, DeletesAndStamps) {
+  WriteFile("page.html", "x");
+  const FileStamp before = runtime_.StampOf("page.html");
+  WriteFile("page.html", "xy");
+  EXPECT_NE(runtime_.StampOf("page.html"), before);
+  runtime_.DeleteFile("page.html");
+  EXPECT_FALSE(fs::exists("page.html"));
+  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.StampOf("page.html"); }), 53);
+}
+
+TEST_F(PosixRuntimeTest, KnowsTheCurrentFolder) {
+  EXPECT_EQ(fs::path(runtime_.CurrentDirectory()), fs::canonical(folder_.path()));
+}
+
+TEST_F(PosixRuntimeTest, StartsAProgramWithItsArgumentsUnsplit) {
+  const std::string name = "a b; $(c) 'd'.txt";
+  runtime_.StartProgram("touch", {name});
+  for (int i = 0; i < 500 && !fs::exists(name); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(fs::exists(name));
+  EXPECT_EQ(FailureNumber([&] { runtime_.StartProgram("no-such-program-here", {}); }), 53);
+}
+
+TEST(ErrorNumbers, FollowTheSystemsReason) {
+  const std::pair<int, int> kCases[] = {{ENOENT, 53}, {ENOTDIR, 53}, {EACCES, 70}, {EPERM, 70},
+                                        {EROFS, 70},  {ENOSPC, 61},  {EDQUOT, 61}, {EFBIG, 61},
+                                        {EIO, 57},    {ENOMEM, 7},   {ELOOP, 75},  {EISDIR, 75}};
+  for (auto [error, number] : kCases) {
+    EXPECT_EQ(static_cast<int>(ErrorNumberForErrno(error)), number) << error;
+  }
+  EXPECT_STREQ(SystemError(EACCES, "cannot delete file", "p.html").what(),
+               "run-time error 70: Permission denied: cannot delete file: p.html "
+               "(Permission denied)");
+}
+
+}  // namespace
+}  // namespace corvane
