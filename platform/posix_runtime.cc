@@ -154,6 +154,13 @@ class PosixOutputFile final : public OutputFile {
   std::string buffer_;
 };
 
+// The current folder's path for an error report about the folder itself,
+// or "." when even that is not known.
+std::string FolderName() {
+  char path[4096];
+  return ::getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string(".");
+}
+
 }  // namespace
 
 ErrorNumber ErrorNumberForErrno(int error) {
@@ -189,7 +196,10 @@ PosixRuntime::PosixRuntime(std::string program_name) : program_name_(std::move(p
 std::vector<std::string> PosixRuntime::ListFiles() {
   static const std::string kOperation = "cannot read folder";
   DIR* dir = ::opendir(".");
-  if (dir == nullptr) throw SystemError(errno, kOperation, ".");
+  if (dir == nullptr) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
   std::vector<std::string> names;
   for (;;) {
     errno = 0;
@@ -206,9 +216,11 @@ std::vector<std::string> PosixRuntime::ListFiles() {
     if (regular) names.emplace_back(entry->d_name);
   }
   const int error = errno;
-  if (::closedir(dir) != 0 && error == 0 && errno != EINTR)
-    throw SystemError(errno, kOperation, ".");
-  if (error != 0) throw SystemError(error, kOperation, ".");
+  if (::closedir(dir) != 0 && error == 0 && errno != EINTR) {
+    const int close_error = errno;
+    throw SystemError(close_error, kOperation, FolderName());
+  }
+  if (error != 0) throw SystemError(error, kOperation, FolderName());
   return names;
 }
 
@@ -260,15 +272,21 @@ FileStamp PosixRuntime::StampOf(const std::string& name) {
 void PosixRuntime::SyncDirectory() {
   static const std::string kOperation = "cannot flush folder to disk";
   const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw SystemError(errno, kOperation, ".");
+  if (fd < 0) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
   // EINVAL: the file system cannot sync a folder; its entries are as safe
   // as it makes them.
   if (::fsync(fd) != 0 && errno != EINVAL) {
     const int error = errno;
     CloseQuietly(fd);
-    throw SystemError(error, kOperation, ".");
+    throw SystemError(error, kOperation, FolderName());
   }
-  CloseChecked(fd, kOperation, ".");
+  if (::close(fd) != 0 && errno != EINTR) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
 }
 
 void PosixRuntime::DeleteFile(const std::string& name) {

@@ -185,7 +185,10 @@ ChildResult RunCli(const fs::path& folder, const ChildSetup& setup = {}) {
 // and the bytes of regular files: what a run must leave alone.
 std::map<std::string, std::string> Snapshot() {
   std::map<std::string, std::string> entries;
-  for (const auto& entry : fs::recursive_directory_iterator(".")) {
+  std::error_code error;
+  fs::recursive_directory_iterator it(".", error);
+  if (error) return {{".", "unlistable folder"}};  // a folder that may not be listed, when not root
+  for (const auto& entry : it) {
     const fs::path name = entry.path().lexically_relative(".");
     if (entry.is_symlink()) {
       entries[name] = "link to " + fs::read_symlink(entry.path()).string();
@@ -211,7 +214,9 @@ struct StopCase {
   // Builds the folder (the current directory). Returns "" or, when the case
   // cannot run here, the reason.
   std::function<std::string(const User&)> setup;
-  std::string error;  // the line on standard error, without the program's name
+  // The line on standard error, without the program's name; "{folder}"
+  // stands for the folder's path.
+  std::string error;
   // The names that change, with their contents afterwards (kGone,
   // kPartialText or the bytes); every other entry must be as it was.
   std::map<std::string, std::string> changes;
@@ -339,6 +344,16 @@ const StopCase kStopCases[] = {
      },
      "run-time error 70: Permission denied: cannot delete file: a.html (Permission denied)",
      {{"a.txt", TextOf("a.html", "Article")}}},
+    {"folder the user may not list",
+     true,
+     [](const User& user) {
+       WritePages(user, "a.html");
+       fs::permissions(".", fs::perms::owner_write | fs::perms::owner_exec | fs::perms::group_exec |
+                                fs::perms::others_exec);
+       return Denied(user, ".", R_OK);
+     },
+     "run-time error 70: Permission denied: cannot read folder: {folder} (Permission denied)",
+     {}},
     {"page of another user in a sticky folder",
      true,
      [](const User& user) {
@@ -376,7 +391,11 @@ TEST_P(StoppingRun, ReportsTheCauseAndKeepsThePage) {
 
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "corvane2txt-cli: " + c.error + "\n");
+  std::string error = c.error;
+  if (auto at = error.find("{folder}"); at != std::string::npos) {
+    error.replace(at, 8, fs::canonical(folder.path()).string());
+  }
+  EXPECT_EQ(result.err, "corvane2txt-cli: " + error + "\n");
   std::map<std::string, std::string> after = Snapshot();
   for (const auto& [name, contents] : c.changes) {
     if (contents == kGone) {
