@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "tests/mem_runtime.h"
@@ -149,6 +150,17 @@ TEST(ConvertFolder, KeepsAPageThatChangedAfterItWasRead) {
     EXPECT_TRUE(runtime.Contents("p.html"));
     EXPECT_TRUE(runtime.messages.empty());
   }
+}
+
+TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
+  MemRuntime runtime;
+  runtime.Add("huge.html", Page("x"));
+  runtime.before_call = [](Call call, const std::string&) {
+    if (call == Call::kRead) throw std::bad_alloc();
+  };
+  EXPECT_EQ(RunConversion(runtime),
+            "run-time error 7: Out of memory: cannot hold the page in memory: huge.html");
+  EXPECT_TRUE(runtime.Contents("huge.html"));
 }
 
 TEST(ConvertFolder, NamesThatDifferInCaseDoNotOverwriteEachOther) {

@@ -190,7 +190,7 @@ MemRuntime::Entry& MemRuntime::Find(const std::string& name, const std::string& 
 }
 
 std::vector<std::string> MemRuntime::ListFiles() {
-  Before(Call::kListFiles, ".");
+  Before(Call::kListFiles, current_directory);
   std::vector<std::string> names;
   for (const auto& [name, entry] : files) {
     if (entry.kind == Kind::kRegular) names.push_back(name);
@@ -235,7 +235,7 @@ FileStamp MemRuntime::StampOf(const std::string& name) {
 }
 
 void MemRuntime::SyncDirectory() {
-  Before(Call::kSyncDirectory, ".");
+  Before(Call::kSyncDirectory, current_directory);
   on_disk.clear();
   for (const auto& [name, entry] : files) on_disk.emplace(name, entry.durable);
 }
@@ -254,7 +254,7 @@ void MemRuntime::DeleteFile(const std::string& name) {
 }
 
 std::string MemRuntime::CurrentDirectory() {
-  Before(Call::kCurrentDirectory, ".");
+  Before(Call::kCurrentDirectory, current_directory);
   return current_directory;
 }
 
