@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "convert/extract.h"
 #include "convert/line_splitter.h"
@@ -22,8 +23,9 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   });
 }
 
-// Reads the page through `extractor` and returns the stamp it had when it
-// was opened. The page is closed on return.
+// Reads the whole page through `extractor` and returns the stamp it had
+// when it was opened. The page is closed on return. A failing read or close
+// throws: a page that was not read to its end gives no text.
 FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& extractor,
                    std::vector<char>& buffer) {
   std::unique_ptr<InputFile> file = runtime.OpenForReading(page);
@@ -33,9 +35,12 @@ FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& 
     splitter.Feed(std::string_view(buffer.data(), count), extractor);
   }
   splitter.Finish(extractor);
+  file->Close();
   return file->Stamp();
 }
 
+// Writes the text file and puts it and its folder entry on disk; every step
+// is checked, so the page is deleted only when its text survives a crash.
 void WriteTextFile(Runtime& runtime, const std::string& name, std::string_view text) {
   std::unique_ptr<OutputFile> file = runtime.OpenForWriting(name);
   file->Append(text);
@@ -73,18 +78,23 @@ void ConvertFolder(Runtime& runtime) {
   for (const std::string& page : FindPages(runtime)) {
     const std::string text_file = TextFileNameFor(page);
     if (auto earlier = written.find(text_file); earlier != written.end()) {
-      throw RuntimeError(ErrorNumber::kPathFileAccessError,
-                         "text file " + text_file + " was already written for " +
-                             earlier->second + " and would be overwritten by",
-                         page);
+      throw RuntimeError(
+          ErrorNumber::kPathFileAccessError, "cannot convert page", page,
+          "its text file " + text_file + " already holds the text of " + earlier->second);
     }
-    const FileStamp stamp = ReadPage(runtime, page, extractor, buffer);
-    const std::string text = extractor.Finish(page);
-    WriteTextFile(runtime, text_file, text);
-    written.emplace(text_file, page);
-    if (runtime.StampOf(page) != stamp) {
-      throw RuntimeError(ErrorNumber::kPathFileAccessError,
-                         "page changed while it was converted; it was not deleted", page);
+    try {
+      const FileStamp stamp = ReadPage(runtime, page, extractor, buffer);
+      const std::string text = extractor.Finish(page);
+      WriteTextFile(runtime, text_file, text);
+      written.emplace(text_file, page);
+      // Like a copy that removes its source, delete only the version of the
+      // page that was read: one written to meanwhile stays.
+      if (runtime.StampOf(page) != stamp) {
+        throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page", page,
+                           "it changed after it was read, so it was kept");
+      }
+    } catch (const std::bad_alloc&) {
+      throw RuntimeError(ErrorNumber::kOutOfMemory, "cannot hold the page in memory", page);
     }
     runtime.DeleteFile(page);
   }

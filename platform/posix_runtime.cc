@@ -23,8 +23,8 @@ FileStamp StampFromStat(const struct stat& info) {
       .device = static_cast<std::uint64_t>(info.st_dev),
       .inode = static_cast<std::uint64_t>(info.st_ino),
       .size = static_cast<std::uint64_t>(info.st_size),
-      .modified_ns = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                     info.st_mtim.tv_nsec,
+      .modified_ns =
+          static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
   };
 }
 
@@ -34,6 +34,24 @@ void CloseQuietly(int fd) {
   if (fd >= 0) ::close(fd);
 }
 
+// Closes `fd` and throws the failure as a RuntimeError, as `close` is the
+// last chance the system has to report a failed write.
+void CloseChecked(int fd, const std::string& operation, const std::string& name) {
+  // On Linux the descriptor is released even when close fails, so it is
+  // never closed twice; EINTR says nothing about the data.
+  if (::close(fd) != 0 && errno != EINTR) throw SystemError(errno, operation, name);
+}
+
+// Why a file of this type is refused, in the user's words.
+std::string NotRegularReason(mode_t mode) {
+  if (S_ISLNK(mode)) return "it is a symbolic link, which is never followed";
+  if (S_ISDIR(mode)) return "it is a folder, not a regular file";
+  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  return "it is not a regular file";
+}
+
 // Anything but a regular file is refused: reading a FIFO could wait forever,
 // and writing the text into a device or a FIFO would lose it.
 void RequireRegularFile(int fd, const struct stat& info, const std::string& operation,
@@ -41,8 +59,21 @@ void RequireRegularFile(int fd, const struct stat& info, const std::string& oper
   if (!S_ISREG(info.st_mode)) {
     CloseQuietly(fd);
     throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name,
-                       "not a regular file");
+                       NotRegularReason(info.st_mode));
   }
+}
+
+// The error for an `open` of `name` that failed with `error`. A symbolic
+// link (ELOOP under O_NOFOLLOW) or a FIFO or socket without a partner
+// (ENXIO) is named as what it is rather than by the system's puzzling text.
+RuntimeError OpenError(int error, const std::string& operation, const std::string& name) {
+  struct stat info;
+  if ((error == ELOOP || error == ENXIO) && ::lstat(name.c_str(), &info) == 0 &&
+      !S_ISREG(info.st_mode)) {
+    return RuntimeError(ErrorNumber::kPathFileAccessError, operation, name,
+                        NotRegularReason(info.st_mode));
+  }
+  return SystemError(error, operation, name);
 }
 
 class PosixInputFile final : public InputFile {
@@ -62,6 +93,8 @@ class PosixInputFile final : public InputFile {
   }
 
   FileStamp Stamp() const override { return stamp_; }
+
+  void Close() override { CloseChecked(std::exchange(fd_, -1), "cannot close file", name_); }
 
  private:
   int fd_;
@@ -96,10 +129,7 @@ class PosixOutputFile final : public OutputFile {
 
   void Close() override {
     Flush();
-    const int fd = std::exchange(fd_, -1);
-    // On Linux the descriptor is released even when close fails, so it is
-    // never closed twice.
-    if (::close(fd) != 0 && errno != EINTR) throw SystemError(errno, "cannot close file", name_);
+    CloseChecked(std::exchange(fd_, -1), "cannot close file", name_);
   }
 
  private:
@@ -123,6 +153,13 @@ class PosixOutputFile final : public OutputFile {
   std::string name_;
   std::string buffer_;
 };
+
+// The current folder's path for an error report about the folder itself,
+// or "." when even that is not known.
+std::string FolderName() {
+  char path[4096];
+  return ::getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string(".");
+}
 
 }  // namespace
 
@@ -157,8 +194,12 @@ RuntimeError SystemError(int error, std::string operation, std::string file) {
 PosixRuntime::PosixRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
 
 std::vector<std::string> PosixRuntime::ListFiles() {
+  static const std::string kOperation = "cannot read folder";
   DIR* dir = ::opendir(".");
-  if (dir == nullptr) throw SystemError(errno, "cannot read folder", ".");
+  if (dir == nullptr) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
   std::vector<std::string> names;
   for (;;) {
     errno = 0;
@@ -175,8 +216,11 @@ std::vector<std::string> PosixRuntime::ListFiles() {
     if (regular) names.emplace_back(entry->d_name);
   }
   const int error = errno;
-  ::closedir(dir);
-  if (error != 0) throw SystemError(error, "cannot read folder", ".");
+  if (::closedir(dir) != 0 && error == 0 && errno != EINTR) {
+    const int close_error = errno;
+    throw SystemError(close_error, kOperation, FolderName());
+  }
+  if (error != 0) throw SystemError(error, kOperation, FolderName());
   return names;
 }
 
@@ -185,7 +229,7 @@ std::unique_ptr<InputFile> PosixRuntime::OpenForReading(const std::string& name)
   // O_NOFOLLOW: a symbolic link is refused (ELOOP); O_NONBLOCK: opening a
   // FIFO does not wait for a writer.
   const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) throw SystemError(errno, kOperation, name);
+  if (fd < 0) throw OpenError(errno, kOperation, name);
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     const int error = errno;
@@ -201,10 +245,9 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
   // The file is emptied only once it is known to be a regular file that is
   // not reached through a symbolic link: the text goes into this folder and
   // nowhere else.
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
-                                          O_CLOEXEC,
-                        0666);
-  if (fd < 0) throw SystemError(errno, kOperation, name);
+  const int fd = ::open(name.c_str(),
+                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) throw OpenError(errno, kOperation, name);
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     const int error = errno;
@@ -229,15 +272,21 @@ FileStamp PosixRuntime::StampOf(const std::string& name) {
 void PosixRuntime::SyncDirectory() {
   static const std::string kOperation = "cannot flush folder to disk";
   const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw SystemError(errno, kOperation, ".");
+  if (fd < 0) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
   // EINVAL: the file system cannot sync a folder; its entries are as safe
   // as it makes them.
   if (::fsync(fd) != 0 && errno != EINVAL) {
     const int error = errno;
     CloseQuietly(fd);
-    throw SystemError(error, kOperation, ".");
+    throw SystemError(error, kOperation, FolderName());
   }
-  CloseQuietly(fd);
+  if (::close(fd) != 0 && errno != EINTR) {
+    const int error = errno;
+    throw SystemError(error, kOperation, FolderName());
+  }
 }
 
 void PosixRuntime::DeleteFile(const std::string& name) {

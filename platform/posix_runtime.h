@@ -33,8 +33,7 @@ class PosixRuntime : public Runtime {
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;
   std::string CurrentDirectory() override;
-  void StartProgram(const std::string& program,
-                    const std::vector<std::string>& arguments) override;
+  void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
 
   // A line on standard output.
   void ShowMessage(std::string_view text) override;

@@ -75,6 +75,7 @@ struct FileStamp {
 // A file opened for reading from its start to its end.
 class InputFile {
  public:
+  // Releases the file if `Close` was not called, ignoring errors.
   virtual ~InputFile() = default;
 
   // Reads up to `size` bytes into `buffer` and returns how many it read;
@@ -84,6 +85,10 @@ class InputFile {
 
   // The file's stamp as it was when it was opened.
   virtual FileStamp Stamp() const = 0;
+
+  // Releases the file. Throws RuntimeError when the system reports a
+  // failure on closing.
+  virtual void Close() = 0;
 };
 
 // A file opened for writing; it started out empty.

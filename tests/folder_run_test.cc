@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "tests/mem_runtime.h"
@@ -30,7 +31,8 @@ std::string RunConversion(MemRuntime& runtime) {
 }
 
 TEST(PageNames, MatchHtmlInAnyCase) {
-  for (const char* name : {"a.html", "A.HTML", "x.HtMl", ".html"}) EXPECT_TRUE(IsPageName(name)) << name;
+  for (const char* name : {"a.html", "A.HTML", "x.HtMl", ".html"})
+    EXPECT_TRUE(IsPageName(name)) << name;
   for (const char* name : {"a.htm", "a.html.bak", "html", "a.xhtml ", "a.txt"}) {
     EXPECT_FALSE(IsPageName(name)) << name;
   }
@@ -116,52 +118,61 @@ TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
   bool checked = false;
   runtime.before_call = [&](Call call, const std::string&) {
     if (call != Call::kDeleteFile) return;
-    EXPECT_TRUE(runtime.files.at("p.txt").synced);
-    EXPECT_TRUE(runtime.directory_synced);
+    EXPECT_TRUE(runtime.SafeOnDisk("p.txt"));
     checked = true;
   };
   EXPECT_EQ(RunConversion(runtime), "");
   EXPECT_TRUE(checked);
 }
 
-// Where a call fails, the run stops with that error and the page stays.
-TEST(ConvertFolder, AFailingCallKeepsThePage) {
-  for (Call failing : {Call::kOpenForReading, Call::kRead, Call::kOpenForWriting, Call::kAppend,
-                       Call::kSync, Call::kClose, Call::kSyncDirectory, Call::kStampOf,
-                       Call::kDeleteFile}) {
+// Whether the page grows, is rewritten in place or is replaced by another
+// file between its reading and its deletion, it is kept.
+TEST(ConvertFolder, KeepsAPageThatChangedAfterItWasRead) {
+  const std::pair<Call, void (*)(MemRuntime&)> kChanges[] = {
+      {Call::kRead, [](MemRuntime& r) { r.files.at("p.html").bytes += "more"; }},
+      {Call::kClose, [](MemRuntime& r) { r.Changed("p.html"); }},
+      {Call::kSyncDirectory, [](MemRuntime& r) { r.Add("p.html", Page("x")); }},
+  };
+  for (const auto& [when, change] : kChanges) {
     MemRuntime runtime;
-    const std::string page = Page("text");
-    runtime.Add("p.html", page);
-    runtime.before_call = [&](Call call, const std::string& file) {
-      if (call == failing) {
-        throw RuntimeError(ErrorNumber::kDiskFull, "injected", file, "No space left on device");
+    runtime.Add("p.html", Page("x"));
+    bool changed = false;
+    runtime.before_call = [&](Call call, const std::string&) {
+      if (call == when && !changed) {
+        change(runtime);
+        changed = true;
       }
     };
-    EXPECT_NE(RunConversion(runtime).find("run-time error 61: Disk full: injected"), std::string::npos);
-    EXPECT_EQ(runtime.Contents("p.html"), page) << static_cast<int>(failing);
+    EXPECT_EQ(RunConversion(runtime),
+              "run-time error 75: Path/File access error: cannot delete page: p.html (it "
+              "changed after it was read, so it was kept)")
+        << NameOf(when);
+    EXPECT_TRUE(runtime.Contents("p.html"));
     EXPECT_TRUE(runtime.messages.empty());
   }
 }
 
-TEST(ConvertFolder, KeepsAPageThatChangedWhileItWasConverted) {
+TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
   MemRuntime runtime;
-  runtime.Add("p.html", Page("x"));
-  runtime.before_call = [&](Call call, const std::string&) {
-    if (call == Call::kOpenForWriting) runtime.files.at("p.html").bytes += "more";
+  runtime.Add("huge.html", Page("x"));
+  runtime.before_call = [](Call call, const std::string&) {
+    if (call == Call::kRead) throw std::bad_alloc();
   };
-  EXPECT_NE(RunConversion(runtime).find("page changed while it was converted"), std::string::npos);
-  EXPECT_TRUE(runtime.Contents("p.html"));
+  EXPECT_EQ(RunConversion(runtime),
+            "run-time error 7: Out of memory: cannot hold the page in memory: huge.html");
+  EXPECT_TRUE(runtime.Contents("huge.html"));
 }
 
 TEST(ConvertFolder, NamesThatDifferInCaseDoNotOverwriteEachOther) {
   MemRuntime runtime;
   runtime.Add("story.HTML", Page("first"));
   runtime.Add("story.html", Page("second"));
-  const std::string error = RunConversion(runtime);
-  EXPECT_NE(error.find("story.HTML"), std::string::npos);
-  EXPECT_NE(error.find("story.html"), std::string::npos);
+  EXPECT_EQ(RunConversion(runtime),
+            "run-time error 75: Path/File access error: cannot convert page: story.html (its "
+            "text file story.txt already holds the text of story.HTML)");
   EXPECT_EQ(runtime.Contents("story.txt"), "story.HTML\r\n\r\n first \r\n");
-  EXPECT_TRUE(runtime.Contents("story.html"));
+  EXPECT_EQ(runtime.Contents("story.html"), Page("second"));
+  EXPECT_TRUE(runtime.messages.empty());
 }
 
 }  // namespace

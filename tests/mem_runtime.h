@@ -1,13 +1,27 @@
 // An in-memory runtime for the tests: a folder of files held in a map, the
-// messages, error reports and program ends it was asked for, and a hook that
-// lets a test make any call fail.
+// messages, error reports and program ends it was asked for, and ways to
+// make calls fail.
+//
+// Faults are injected as an error-injecting environment does it: `fault`
+// names the k-th call (of one kind, or of any kind) that fails with an errno
+// of the test's choice, once or from then on. The error is the one the POSIX
+// runtime would raise for that errno: the same number, operation text and
+// system reason.
+//
+// The folder also keeps an honest account of what is on disk: `on_disk` is
+// the folder as a power cut would leave it at worst. Bytes that were written
+// but not synced are unknown there, a new file's name arrives only when the
+// folder is synced, and a deletion may already have arrived when it is made.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/runtime.h"
@@ -22,7 +36,7 @@ enum class Call {
   kOpenForWriting,
   kAppend,
   kSync,
-  kClose,
+  kClose,  // of a file opened for reading or for writing
   kStampOf,
   kSyncDirectory,
   kDeleteFile,
@@ -30,29 +44,53 @@ enum class Call {
   kStartProgram,
 };
 
+// "Read", "SyncDirectory", ...: for test messages.
+std::string_view NameOf(Call call);
+
+// A failure to inject.
+struct Fault {
+  std::optional<Call> call;   // the kind of call that fails; none: calls of every kind count
+  std::size_t nth = 1;        // the nth call of that kind (counted from 1) fails...
+  bool from_then_on = false;  // ...and, if set, every one after it
+  int error = EIO;            // the errno it fails with
+};
+
 class MemRuntime : public Runtime {
  public:
   enum class Kind { kRegular, kHidden, kFolder, kSymlink, kFifo };
 
   struct Entry {
-    std::string bytes;
+    std::string bytes;  // as a reader sees them now
     Kind kind = Kind::kRegular;
-    bool read_only = false;     // cannot be opened for writing
-    bool undeletable = false;   // cannot be deleted
+    bool read_only = false;    // cannot be opened for writing
+    bool undeletable = false;  // cannot be deleted
     std::uint64_t inode = 0;
     std::int64_t generation = 0;  // counts the changes, stands in for the time
-    bool synced = false;        // the bytes were flushed to disk since the last change
+    // The bytes as synced to disk; none while a change is not yet synced.
+    std::optional<std::string> durable;
   };
 
   // The folder's entries by name.
   std::map<std::string, Entry> files;
+  // The folder as a power cut would leave it, at worst: the names the disk
+  // holds, each with its bytes, or none where they are not known (written
+  // but not synced). See the top of this file.
+  std::map<std::string, std::optional<std::string>> on_disk;
+
   std::string current_directory = "/home/reader/pages";
   // Largest number of bytes one Read returns: small values split lines and
   // CR LF pairs across reads.
   std::size_t read_size = 1 << 16;
 
-  // Called before every call, with the call and the file it concerns; a test
-  // makes the call fail by throwing from here.
+  // The failure to inject, if any, and how often it was raised.
+  std::optional<Fault> fault;
+  std::size_t faults_raised = 0;
+  // Every call so far, with the file it concerned.
+  std::vector<std::pair<Call, std::string>> calls;
+
+  // Called before every call that did not fail by `fault`, with the call and
+  // the file it concerns; a test can change the folder from here, or make
+  // the call fail by throwing.
   std::function<void(Call, const std::string&)> before_call;
 
   // What the program asked for.
@@ -60,11 +98,13 @@ class MemRuntime : public Runtime {
   std::vector<std::string> error_reports;
   std::optional<int> end_status;
   std::vector<std::vector<std::string>> started;  // program, then its arguments
-  bool directory_synced = false;
 
+  // Adds a file that was on disk before the program started.
   void Add(const std::string& name, std::string bytes, Kind kind = Kind::kRegular);
   // The bytes of `name`, or nullopt when there is no such entry.
   std::optional<std::string> Contents(const std::string& name) const;
+  // True when `name` and its bytes as they are now would survive a crash.
+  bool SafeOnDisk(const std::string& name) const;
 
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
@@ -73,20 +113,21 @@ class MemRuntime : public Runtime {
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;
   std::string CurrentDirectory() override;
-  void StartProgram(const std::string& program,
-                    const std::vector<std::string>& arguments) override;
+  void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
   void ShowMessage(std::string_view text) override;
   void ReportError(const RuntimeError& error) override;
   void EndProgram(int status) override;
 
-  // Runs the hook for `call` on `file`; for the files this runtime hands out.
-  void Before(Call call, const std::string& file) {
-    if (before_call) before_call(call, file);
-  }
+  // Records `call` on `file`, raises the fault if it is due, then runs the
+  // hook. For the files this runtime hands out.
+  void Before(Call call, const std::string& file);
+  // The bytes of `name` changed and are not on disk yet.
+  void Changed(const std::string& name);
 
  private:
   Entry& Find(const std::string& name, const std::string& operation);
   std::uint64_t next_inode_ = 1;
+  std::size_t fault_count_ = 0;  // calls that `fault` counted
 };
 
 }  // namespace corvane::testing
