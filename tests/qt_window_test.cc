@@ -313,13 +313,6 @@ INSTANTIATE_TEST_SUITE_P(
                 }}),
     testing::NameFromWhat<BoxCase>);
 
-TEST_F(Form1Test, LabelClicksReachTheHandlersAndDoNothing) {
-  QTest::mouseClick(Control("Label1"), Qt::LeftButton);
-  EXPECT_EQ(events_.Count("Label1", FormEvent::kClick), 1);
-  EXPECT_TRUE(runtime_.messages.empty());
-  EXPECT_EQ(form_.Text("TextBox"), HelpText());
-}
-
 const std::string kRule = "------------------";
 
 struct GoCase {
