@@ -1,0 +1,90 @@
+#include "platform/qt_runtime.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace corvane {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The width a title bar needs for `title`: the caption in a bold title
+// font and room for the window manager's icon and buttons, about eight
+// lines' height.
+int TitleBarWidth(const QString& title) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  font.setBold(true);
+  const QFontMetrics metrics(font);
+  return metrics.horizontalAdvance(title) + 8 * metrics.height();
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString& text) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                                           QApplication::activeWindow());
+  box->setTextFormat(Qt::PlainText);
+  box->setWindowModality(Qt::ApplicationModal);
+  // A title bar with the caption and a close button, like any message box.
+  box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowCloseButtonHint);
+  // Just "OK", without the style's picture on the button.
+  box->button(QMessageBox::Ok)->setIcon(QIcon());
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(
+        new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box;
+}
+
+QString ErrorReportText(const RuntimeError& error) {
+  QString text = QStringLiteral("Run-time error %1:\n\n%2")
+                     .arg(static_cast<int>(error.number()))
+                     .arg(FromUtf8(DescriptionOf(error.number())));
+  QString detail = FromUtf8(error.operation());
+  if (!error.file().empty()) {
+    if (!detail.isEmpty()) detail += QStringLiteral(": ");
+    detail += FromUtf8(error.file());
+  }
+  if (!error.reason().empty()) {
+    if (!detail.isEmpty()) detail += QLatin1Char(' ');
+    detail += QStringLiteral("(%1)").arg(FromUtf8(error.reason()));
+  }
+  if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
+  return text;
+}
+
+QtRuntime::QtRuntime(std::string program_name, std::string title)
+    : PosixRuntime(std::move(program_name)), title_(FromUtf8(title)) {}
+
+void QtRuntime::ShowMessage(std::string_view text) {
+  MakeMessageBox(title_, FromUtf8(text))->exec();
+}
+
+void QtRuntime::ReportError(const RuntimeError& error) {
+  // Also on standard error, for whoever started the program from a shell.
+  PosixRuntime::ReportError(error);
+  const std::unique_ptr<QMessageBox> box = MakeMessageBox(title_, ErrorReportText(error));
+  box->setIcon(QMessageBox::Critical);
+  box->exec();
+}
+
+void QtRuntime::EndProgram(int status) {
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+}  // namespace corvane

@@ -1,0 +1,101 @@
+// The donation link in a real folder: the shortcut it leaves and how the
+// opener is started.
+#include "window/donation_link.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/posix_runtime.h"
+#include "tests/temp_folder.h"
+#include "window/maker.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+// The real runtime, but the opener is only recorded.
+class RecordingOpener : public PosixRuntime {
+ public:
+  RecordingOpener() : PosixRuntime("test") {}
+  std::vector<std::vector<std::string>> started;
+  void StartProgram(const std::string& program,
+                    const std::vector<std::string>& arguments) override {
+    std::vector<std::string> command{program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    started.push_back(command);
+  }
+};
+
+const std::string kShortcutLine = std::string(kDonationAddress) + "\r\n";
+const std::vector<std::string> kOpenerCommand{"xdg-open", std::string(kDonationAddress)};
+
+TEST(DonationLink, WritesOneLineEachRunAndStartsTheOpener) {
+  TempFolder folder;
+  WriteFile("donate.url", "[InternetShortcut]\r\nURL=http://old.example/a/much/longer/address\r\n");
+  RecordingOpener runtime;
+  OpenDonationLink(runtime);
+  EXPECT_EQ(ReadFile("donate.url"), kShortcutLine);
+  OpenDonationLink(runtime);
+  EXPECT_EQ(ReadFile("donate.url"), kShortcutLine);
+  EXPECT_EQ(runtime.started,
+            (std::vector<std::vector<std::string>>{kOpenerCommand, kOpenerCommand}));
+}
+
+// In a folder whose name has blanks and shell characters, the real runtime
+// starts the opener with the address as its one argument; no shell sees
+// anything.
+TEST(DonationLink, TheOpenerGetsTheAddressAsItsOneArgument) {
+  TempFolder folder;
+  // A stand-in for the desktop's opener, found first on the PATH, that
+  // writes down the arguments it was given.
+  const fs::path bin = folder.path() / "bin";
+  const fs::path log = folder.path() / "opener.log";
+  fs::create_directory(bin);
+  WriteFile(bin / "xdg-open",
+            "#!/bin/sh\n"
+            "{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+                log.string() + ".tmp' && mv '" + log.string() + ".tmp' '" + log.string() + "'\n");
+  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  const std::string old_path = ::getenv("PATH") ? ::getenv("PATH") : "";
+  ::setenv("PATH", (bin.string() + ":" + old_path).c_str(), 1);
+  const fs::path odd = folder.path() / "my pages; $(touch pwned) `touch pwned` 'q' & \"r\" |x";
+  fs::create_directory(odd);
+  fs::current_path(odd);
+
+  PosixRuntime runtime("test");
+  OpenDonationLink(runtime);
+  ::setenv("PATH", old_path.c_str(), 1);
+  for (int i = 0; i < 500 && !fs::exists(log); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(ReadFile(log), "1\n" + std::string(kDonationAddress) + "\n");
+  EXPECT_EQ(ReadFile(odd / "donate.url"), kShortcutLine);
+  EXPECT_FALSE(fs::exists(odd / "pwned"));
+  EXPECT_FALSE(fs::exists(folder.path() / "pwned"));
+}
+
+TEST(DonationLink, AShortcutThatCannotBeWrittenStopsBeforeTheOpener) {
+  TempFolder folder;
+  fs::create_directory("donate.url");
+  RecordingOpener runtime;
+  try {
+    OpenDonationLink(runtime);
+    ADD_FAILURE() << "no error";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.file(), "donate.url");
+  }
+  EXPECT_TRUE(runtime.started.empty());
+}
+
+}  // namespace
+}  // namespace corvane
