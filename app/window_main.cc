@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
       QString::fromUtf8(corvane::kProgramTitle.data(), corvane::kProgramTitle.size()));
   QApplication::setApplicationVersion(
       QString::fromUtf8(corvane::kVersion.data(), corvane::kVersion.size()));
+  // Links the window to the menu entry, so docks show the entry's icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Corvane2txt"));
   QIcon icon;
   for (const char* size : {"16", "32", "48"}) {
     icon.addFile(QStringLiteral(":/icons/corvane2txt-%1.png").arg(QLatin1String(size)));

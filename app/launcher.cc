@@ -1,0 +1,53 @@
+#include "app/launcher.h"
+
+namespace corvane {
+
+LauncherCommand ReadLauncherCommand(const std::vector<std::string>& arguments) {
+  bool options_ended = false;
+  std::vector<std::string> folders;
+  for (const std::string& argument : arguments) {
+    if (options_ended || argument.empty() || argument[0] != '-') {
+      folders.push_back(argument);
+    } else if (argument == "--") {
+      options_ended = true;
+    } else if (argument == "--version" || argument == "--help") {
+      if (arguments.size() != 1) {
+        return {LauncherAction::kWrongArguments, {}, argument + " takes no other argument"};
+      }
+      return {argument == "--version" ? LauncherAction::kPrintVersion : LauncherAction::kPrintHelp,
+              {},
+              {}};
+    } else {
+      return {LauncherAction::kWrongArguments, {}, "unknown option '" + argument + "'"};
+    }
+  }
+  if (folders.size() > 1) {
+    return {LauncherAction::kWrongArguments, {}, "give one folder at most"};
+  }
+  if (folders.size() == 1) return {LauncherAction::kOpenFolder, folders[0], {}};
+  return {LauncherAction::kAskForFolder, {}, {}};
+}
+
+std::optional<std::string> ConfirmationQuestion(const std::string& folder,
+                                                const std::vector<GuardedFolder>& guarded) {
+  for (const GuardedFolder& candidate : guarded) {
+    if (candidate.path.empty() || candidate.path != folder) continue;
+    return "\"" + folder + "\" is " + candidate.description +
+           ".\n\nCorvane2txt converts every .html page in the folder it works on into a text "
+           "file and then deletes the page, whether it was saved from Corvane or not.\n\n"
+           "Work on this folder anyway?";
+  }
+  return std::nullopt;
+}
+
+std::string LauncherHelp() {
+  return std::string(kLauncherUsage) +
+         "\n"
+         "Starts Corvane2txt, the window program, in FOLDER: the folder that holds\n"
+         "the saved Corvane pages it is to convert. Without FOLDER it first asks for\n"
+         "one with the folder dialog; cancelling the dialog starts nothing. Your home\n"
+         "folder, Documents, Downloads and the root folder are used only after a\n"
+         "second question.\n";
+}
+
+}  // namespace corvane
