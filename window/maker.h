@@ -16,6 +16,6 @@ inline constexpr std::string_view kMakerDomain = "example.org";
 inline constexpr std::string_view kDonationAddress = "http://example.org/Corvane2txt/index.htm";
 
 // The one-line notice at the foot of the window.
-inline constexpr std::string_view kCopyrightNotice = "Copyright \u00a9 2024 example.org";
+inline constexpr std::string_view kCopyrightNotice = "Copyright \u00a9 2026 example.org";
 
 }  // namespace corvane
