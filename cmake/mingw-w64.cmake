@@ -5,7 +5,8 @@
 #
 #   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 #
-# When wine is installed, CTest runs the Windows test programs under it.
+# When wine is installed, CTest runs the Windows test programs under it
+# (another runner: -DCMAKE_CROSSCOMPILING_EMULATOR=...).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_VERSION 6.1)  # Windows 7 and later
 
@@ -23,7 +24,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # bare Windows (and under wine) without any of the compiler's DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-find_program(CORVANE_WINE NAMES wine)
-if(CORVANE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVANE_WINE})
+if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(CORVANE_WINE NAMES wine)
+  if(CORVANE_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVANE_WINE})
+  endif()
 endif()

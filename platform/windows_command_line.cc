@@ -63,18 +63,20 @@ std::string WindowsCommandLine(std::string_view program,
   // The program name is split by simpler rules: quotes group, backslashes
   // are plain characters. File names cannot hold a double quote.
   if (program.find('"') != std::string_view::npos) Refuse("double quote in program name", program);
-  std::string line = program.find_first_of(kSeparators) == std::string_view::npos
-                         ? std::string(program)
-                         : "\"" + std::string(program) + "\"";
-  if (IsRundll32(program)) {
-    if (!arguments.empty()) {
-      const std::string& entry = arguments.front();
-      if (entry.empty() || NeedsQuotes(entry)) Refuse("rundll32 entry '" + entry + "'", program);
-      for (const std::string& argument : arguments) line += " " + argument;
-    }
-    return line;
+  const bool quoted = program.find_first_of(kSeparators) != std::string_view::npos;
+  std::string line;
+  if (quoted) line += '"';
+  line += program;
+  if (quoted) line += '"';
+  const bool raw = IsRundll32(program);
+  if (raw && !arguments.empty()) {
+    const std::string& entry = arguments.front();
+    if (entry.empty() || NeedsQuotes(entry)) Refuse("rundll32 entry '" + entry + "'", program);
   }
-  for (const std::string& argument : arguments) line += " " + QuoteWindowsArgument(argument);
+  for (const std::string& argument : arguments) {
+    line += ' ';
+    line += raw ? argument : QuoteWindowsArgument(argument);
+  }
   return line;
 }
 

@@ -90,6 +90,7 @@ struct OpenMode {
 // device. `stamp`, when given, receives the file's stamp as it is opened.
 Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string& operation,
                        FileStamp* stamp = nullptr) {
+  static const std::string kNotRegular = "not a regular file";
   const std::wstring wide = WideName(name, operation);
   Handle file(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, mode.disposition,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -100,18 +101,21 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, "not a regular file");
+      throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
     }
     throw WindowsError(error, operation, name);
+  }
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) {  // NUL, CON, COM1, a pipe, ...
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
   }
   FILE_ATTRIBUTE_TAG_INFO tag{};
   if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
     throw WindowsError(::GetLastError(), operation, name);
   }
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK ||
-      !IsOrdinaryFile(tag.FileAttributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+  // Hidden and system files are not listed, but may be opened by name.
+  if (!IsOrdinaryFile(tag.FileAttributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
                       tag.ReparseTag)) {
-    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, "not a regular file");
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
   }
   // Windows refuses to write a read-only file, but wine run by root lets
   // the owner write it: the refusal is made here too.
