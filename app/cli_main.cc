@@ -6,7 +6,7 @@
 
 #include "app/version.h"
 #include "convert/folder_run.h"
-#include "platform/posix_runtime.h"
+#include "platform/native_runtime.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void Print(std::FILE* stream, std::string_view text) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  corvane::PosixRuntime runtime(kProgramName);
+  corvane::NativeRuntime runtime(kProgramName);
   if (argc > 1) {
     const std::string_view argument = argv[1];
     if (argc == 2 && argument == "--help") {

@@ -163,34 +163,6 @@ std::string FolderName() {
 
 }  // namespace
 
-ErrorNumber ErrorNumberForErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return ErrorNumber::kFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return ErrorNumber::kPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return ErrorNumber::kDiskFull;
-    case EIO:
-      return ErrorNumber::kDeviceIoError;
-    case ENOMEM:
-      return ErrorNumber::kOutOfMemory;
-    default:
-      return ErrorNumber::kPathFileAccessError;
-  }
-}
-
-RuntimeError SystemError(int error, std::string operation, std::string file) {
-  return RuntimeError(ErrorNumberForErrno(error), std::move(operation), std::move(file),
-                      std::strerror(error));
-}
-
 PosixRuntime::PosixRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
 
 std::vector<std::string> PosixRuntime::ListFiles() {

@@ -9,17 +9,10 @@
 
 #include <string>
 
+#include "platform/errno_error.h"
 #include "platform/runtime.h"
 
 namespace corvane {
-
-// The run-time number for an errno value: ENOENT 53, EACCES 70, ENOSPC 61,
-// EIO 57, ...; anything else 75.
-ErrorNumber ErrorNumberForErrno(int error);
-
-// A RuntimeError for the errno value `error` met while doing `operation` on
-// `file`, with the system's own text for it as the reason.
-RuntimeError SystemError(int error, std::string operation, std::string file);
 
 class PosixRuntime : public Runtime {
  public:

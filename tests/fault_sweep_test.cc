@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "convert/folder_run.h"
-#include "platform/posix_runtime.h"
+#include "platform/errno_error.h"
 #include "tests/case_name.h"
 #include "tests/mem_runtime.h"
 

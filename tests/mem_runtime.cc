@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/posix_runtime.h"
+#include "platform/errno_error.h"
 
 namespace corvane::testing {
 

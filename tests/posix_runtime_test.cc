@@ -13,26 +13,17 @@
 #include <filesystem>
 #include <thread>
 
+#include "tests/failure_number.h"
 #include "tests/temp_folder.h"
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FailureNumber;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
-
-// The run-time number a call fails with, or 0 when it succeeds.
-template <typename Action>
-int FailureNumber(Action&& action) {
-  try {
-    action();
-    return 0;
-  } catch (const RuntimeError& error) {
-    return static_cast<int>(error.number());
-  }
-}
 
 class PosixRuntimeTest : public ::testing::Test {
  protected:

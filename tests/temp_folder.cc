@@ -4,25 +4,44 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace corvane::testing {
 
-TempFolder::TempFolder() : previous_(std::filesystem::current_path()) {
+namespace {
+
+std::filesystem::path MakeUniqueFolder() {
+#ifdef _WIN32
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("corvane-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(path)) return path;
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+#else
   std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  return pattern;
+#endif
+}
+
+}  // namespace
+
+TempFolder::TempFolder() : path_(MakeUniqueFolder()), previous_(std::filesystem::current_path()) {
   std::filesystem::current_path(path_);
 }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
-  // Give back any permissions a test took away, so everything can go.
+  // Give back any permissions a test took away, so everything can go (on
+  // Windows a read-only file cannot be deleted).
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+    if (!it->is_symlink(ignored)) {
       std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, ignored);
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/url_opener.h"
 #include "window/maker.h"
 
 namespace corvane {
@@ -12,9 +13,9 @@ void OpenDonationLink(Runtime& runtime) {
   file->Append(std::string(kDonationAddress) + "\r\n");
   file->Close();
 
-  // A desktop opener does not read a shortcut that holds nothing but the
-  // address line, so it is given the address itself.
-  runtime.StartProgram(std::string(kUrlOpener), {std::string(kDonationAddress)});
+  const ProgramCall opener = DesktopUrlOpener(
+      JoinPath(runtime.CurrentDirectory(), kDonationShortcut), kDonationAddress);
+  runtime.StartProgram(opener.program, opener.arguments);
 }
 
 }  // namespace corvane

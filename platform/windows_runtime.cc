@@ -1,0 +1,487 @@
+#include "platform/windows_runtime.h"
+
+// clang-format off
+#include "platform/windows_api.h"
+// clang-format on
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/windows_command_line.h"
+
+namespace corvane {
+
+namespace {
+
+// The most that one ReadFile or WriteFile call is asked to move.
+constexpr std::size_t kMaxTransfer = 1 << 30;
+
+// System error codes that not every SDK's headers name.
+constexpr DWORD kErrorVirusInfected = 225;
+constexpr DWORD kErrorVirusDeleted = 226;
+constexpr DWORD kErrorElevationRequired = 740;
+constexpr DWORD kErrorDiskQuotaExceeded = 1295;
+
+// 100-nanosecond ticks between 1601-01-01, where file times count from, and
+// 1970-01-01.
+constexpr std::int64_t kFileTimeToUnixEpoch = 116'444'736'000'000'000;
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  ~Handle() { Reset(); }
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+    }
+    return *this;
+  }
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+  void Reset() {
+    if (valid()) ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::uint64_t Join(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+
+FileStamp StampFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
+  const auto ticks = static_cast<std::int64_t>(
+      Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+  return FileStamp{
+      .device = info.dwVolumeSerialNumber,
+      .inode = Join(info.nFileIndexHigh, info.nFileIndexLow),
+      .size = Join(info.nFileSizeHigh, info.nFileSizeLow),
+      .modified_ns = (ticks - kFileTimeToUnixEpoch) * 100,
+  };
+}
+
+FileStamp StampOfHandle(HANDLE handle, const std::string& operation, const std::string& name) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info)) {
+    throw WindowsError(::GetLastError(), operation, name);
+  }
+  return StampFromInformation(info);
+}
+
+// How a file is opened: the access wanted, what others may do meanwhile,
+// and whether it is created.
+struct OpenMode {
+  DWORD access;
+  DWORD share;
+  DWORD disposition;
+};
+
+// Opens `name` as a regular file and nothing else: a folder, a device and a
+// link (symbolic link or junction) are refused with 75, so that a page is
+// never read through a link and a text file never lands elsewhere or in a
+// device. `stamp`, when given, receives the file's stamp as it is opened.
+Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string& operation,
+                       FileStamp* stamp = nullptr) {
+  static const std::string kNotRegular = "not a regular file";
+  const std::wstring wide = WideName(name, operation);
+  Handle file(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, mode.disposition,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    // A folder cannot be opened as a file and says "access denied"; it is
+    // not a matter of permissions.
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
+    }
+    throw WindowsError(error, operation, name);
+  }
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) {  // NUL, CON, COM1, a pipe, ...
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
+  }
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+    throw WindowsError(::GetLastError(), operation, name);
+  }
+  // Hidden and system files are not listed, but may be opened by name.
+  if (!IsOrdinaryFile(tag.FileAttributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                      tag.ReparseTag)) {
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
+  }
+  // Windows refuses to write a read-only file, but wine run by root lets
+  // the owner write it: the refusal is made here too.
+  if ((mode.access & GENERIC_WRITE) != 0 && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    throw WindowsError(ERROR_ACCESS_DENIED, operation, name);
+  }
+  if (stamp != nullptr) *stamp = StampOfHandle(file.get(), operation, name);
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A file kept by a cloud service or the like: opened once more as a
+    // whole, so that the system supplies its contents.
+    file.Reset();
+    file = Handle(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) throw WindowsError(::GetLastError(), operation, name);
+  }
+  return file;
+}
+
+class WindowsInputFile final : public InputFile {
+ public:
+  WindowsInputFile(Handle file, std::string name, FileStamp stamp)
+      : file_(std::move(file)), name_(std::move(name)), stamp_(stamp) {}
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    DWORD count = 0;
+    if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min(size, kMaxTransfer)), &count,
+                    nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) return 0;
+      throw WindowsError(error, "cannot read file", name_);
+    }
+    return count;
+  }
+
+  FileStamp Stamp() const override { return stamp_; }
+
+  void Close() override {
+    if (!::CloseHandle(file_.release())) {
+      throw WindowsError(::GetLastError(), "cannot close file", name_);
+    }
+  }
+
+ private:
+  Handle file_;
+  std::string name_;
+  FileStamp stamp_;
+};
+
+// Writes go straight to the system: the program writes each text file in
+// two pieces, so a buffer of its own would save next to nothing.
+class WindowsOutputFile final : public OutputFile {
+ public:
+  WindowsOutputFile(Handle file, std::string name)
+      : file_(std::move(file)), name_(std::move(name)) {}
+
+  void Append(std::string_view data) override {
+    while (!data.empty()) {
+      DWORD count = 0;
+      if (!::WriteFile(file_.get(), data.data(),
+                       static_cast<DWORD>(std::min(data.size(), kMaxTransfer)), &count, nullptr)) {
+        throw WindowsError(::GetLastError(), "cannot write file", name_);
+      }
+      data.remove_prefix(count);
+    }
+  }
+
+  void Sync() override {
+    if (!::FlushFileBuffers(file_.get())) {
+      throw WindowsError(::GetLastError(), "cannot flush file to disk", name_);
+    }
+  }
+
+  void Close() override {
+    if (!::CloseHandle(file_.release())) {
+      throw WindowsError(::GetLastError(), "cannot close file", name_);
+    }
+  }
+
+ private:
+  Handle file_;
+  std::string name_;
+};
+
+// The system's text for `error`, in UTF-8, without the final period and
+// line end that it comes with.
+std::string ReasonFor(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return "system error " + std::to_string(error);
+  std::string reason = Utf8FromWide(std::wstring_view(text, length));
+  ::LocalFree(text);
+  while (!reason.empty() && std::strchr(" \t\r\n.", reason.back()) != nullptr) reason.pop_back();
+  return reason.empty() ? "system error " + std::to_string(error) : reason;
+}
+
+// Writes `text` and a line end to standard output or standard error. A
+// console is given UTF-16, so that names in any script show as they are; a
+// file or a pipe gets the UTF-8 bytes.
+void WriteLine(std::FILE* stream, DWORD standard_handle, std::string_view text) {
+  const HANDLE handle = ::GetStdHandle(standard_handle);
+  DWORD mode = 0;
+  if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
+    std::fflush(stream);
+    std::wstring wide(text.size() + 2, L'\0');
+    const int length =
+        text.empty() ? 0
+                     : ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             wide.data(), static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length));
+    wide += L"\r\n";
+    DWORD written = 0;
+    if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      return;
+    }
+  }
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fputc('\n', stream);
+}
+
+std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+  std::wstring folder(MAX_PATH, L'\0');
+  for (;;) {
+    const UINT length = query(folder.data(), static_cast<UINT>(folder.size()));
+    if (length == 0) return {};
+    if (length < folder.size()) {
+      folder.resize(length);
+      return folder;
+    }
+    folder.resize(length);
+  }
+}
+
+}  // namespace
+
+std::wstring WideName(std::string_view name, const std::string& operation) {
+  if (name.empty()) return {};
+  const int size = static_cast<int>(name.size());
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, nullptr, 0);
+  if (length <= 0) {
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, std::string(name),
+                       "the name is not valid UTF-8");
+  }
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+bool IsOrdinaryFile(std::uint32_t attributes, std::uint32_t reparse_tag) {
+  constexpr std::uint32_t kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  if ((attributes & kNotOrdinary) != 0) return false;
+  // A name surrogate stands for another file or folder: a link.
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+         !IsReparseTagNameSurrogate(reparse_tag);
+}
+
+ErrorNumber ErrorNumberForWindowsError(std::uint32_t error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+    case ERROR_MOD_NOT_FOUND:
+      return ErrorNumber::kFileNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+    case ERROR_DELETE_PENDING:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_PRIVILEGE_NOT_HELD:
+    case kErrorElevationRequired:
+    case kErrorVirusInfected:
+    case kErrorVirusDeleted:
+      return ErrorNumber::kPermissionDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case kErrorDiskQuotaExceeded:
+    case ERROR_FILE_TOO_LARGE:
+      return ErrorNumber::kDiskFull;
+    case ERROR_CRC:
+    case ERROR_SEEK:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_IO_DEVICE:
+      return ErrorNumber::kDeviceIoError;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+      return ErrorNumber::kOutOfMemory;
+    default:
+      return ErrorNumber::kPathFileAccessError;
+  }
+}
+
+RuntimeError WindowsError(std::uint32_t error, std::string operation, std::string file) {
+  return RuntimeError(ErrorNumberForWindowsError(error), std::move(operation), std::move(file),
+                      ReasonFor(error));
+}
+
+std::string FindProgram(const std::string& program) {
+  static const std::string kOperation = "cannot start program";
+  const std::wstring wide = WideName(program, kOperation);
+  if (wide.empty()) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
+  if (wide.find_first_of(L"\\/:") != std::wstring::npos) return program;
+
+  std::wstring folders =
+      SystemFolder(::GetSystemDirectoryW) + L";" + SystemFolder(::GetWindowsDirectoryW);
+  if (const DWORD size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0); size > 0) {
+    std::wstring path(size, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), size));
+    folders += L";" + path;
+  }
+  std::wstring found(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::SearchPathW(folders.c_str(), wide.c_str(), L".exe",
+                                       static_cast<DWORD>(found.size()), found.data(), nullptr);
+    if (length == 0) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
+    if (length < found.size()) {
+      found.resize(length);
+      return Utf8FromWide(found);
+    }
+    found.resize(length);
+  }
+}
+
+WindowsRuntime::WindowsRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
+
+std::vector<std::string> WindowsRuntime::ListFiles() {
+  static const std::string kOperation = "cannot read folder";
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = ::FindFirstFileW(L"*", &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return {};  // an empty drive root
+    throw WindowsError(error, kOperation, ".");
+  }
+  std::vector<std::string> names;
+  do {
+    // For a reparse point the search gives its tag in dwReserved0.
+    if (IsOrdinaryFile(entry.dwFileAttributes, entry.dwReserved0)) {
+      names.push_back(Utf8FromWide(entry.cFileName));
+    }
+  } while (::FindNextFileW(search, &entry));
+  const DWORD error = ::GetLastError();
+  ::FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) throw WindowsError(error, kOperation, ".");
+  return names;
+}
+
+std::unique_ptr<InputFile> WindowsRuntime::OpenForReading(const std::string& name) {
+  // Others may read the page meanwhile, but not change it.
+  FileStamp stamp;
+  Handle file = OpenRegularFile(name, {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING},
+                                "cannot open file for reading", &stamp);
+  return std::make_unique<WindowsInputFile>(std::move(file), name, stamp);
+}
+
+std::unique_ptr<OutputFile> WindowsRuntime::OpenForWriting(const std::string& name) {
+  static const std::string kOperation = "cannot create file";
+  // OPEN_ALWAYS and then emptying, rather than CREATE_ALWAYS: the file is
+  // emptied only once it is known to be a regular file, and an existing
+  // hidden file of that name is replaced like any other.
+  Handle file = OpenRegularFile(name, {GENERIC_WRITE, 0, OPEN_ALWAYS}, kOperation);
+  if (!::SetEndOfFile(file.get())) throw WindowsError(::GetLastError(), kOperation, name);
+  return std::make_unique<WindowsOutputFile>(std::move(file), name);
+}
+
+FileStamp WindowsRuntime::StampOf(const std::string& name) {
+  static const std::string kOperation = "cannot look up file";
+  const std::wstring wide = WideName(name, kOperation);
+  // Attributes only, whoever else has the file open; the link itself, not
+  // what it points to; FILE_FLAG_BACKUP_SEMANTICS lets a folder be looked
+  // up as well.
+  Handle file(::CreateFileW(
+      wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) throw WindowsError(::GetLastError(), kOperation, name);
+  return StampOfHandle(file.get(), kOperation, name);
+}
+
+void WindowsRuntime::SyncDirectory() {
+  // Nothing to do. On NTFS a folder's entries are metadata, which the file
+  // system journals: FlushFileBuffers on the file commits the journal up to
+  // the file's creation, entry included. On FAT the entry holds the file's
+  // size and is written out with the file by the same call. A folder handle
+  // cannot be flushed without write access to the folder, which the
+  // program does not otherwise need.
+}
+
+void WindowsRuntime::DeleteFile(const std::string& name) {
+  static const std::string kOperation = "cannot delete file";
+  if (!::DeleteFileW(WideName(name, kOperation).c_str())) {
+    throw WindowsError(::GetLastError(), kOperation, name);
+  }
+}
+
+std::string WindowsRuntime::CurrentDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+    if (length == 0) throw WindowsError(::GetLastError(), "cannot find the current folder", ".");
+    if (length < path.size()) {
+      path.resize(length);
+      return Utf8FromWide(path);
+    }
+    path.resize(length);  // the size needed, final null included
+  }
+}
+
+void WindowsRuntime::StartProgram(const std::string& program,
+                                  const std::vector<std::string>& arguments) {
+  static const std::string kOperation = "cannot start program";
+  const std::wstring application = WideName(FindProgram(program), kOperation);
+  std::wstring command_line = WideName(WindowsCommandLine(program, arguments), kOperation);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+    throw WindowsError(::GetLastError(), kOperation, program);
+  }
+  // Not waited for: the handles are all this program would have of it.
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+
+void WindowsRuntime::ShowMessage(std::string_view text) {
+  WriteLine(stdout, STD_OUTPUT_HANDLE, text);
+}
+
+void WindowsRuntime::ReportError(const RuntimeError& error) {
+  WriteLine(stderr, STD_ERROR_HANDLE, program_name_ + ": " + error.what());
+}
+
+void WindowsRuntime::EndProgram(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program_name_.c_str(),
+                 std::strerror(errno));
+    if (status == 0) status = 1;
+  }
+  std::exit(status);
+}
+
+}  // namespace corvane

@@ -1,0 +1,264 @@
+#include "platform/windows_runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/windows_api.h"
+#include "tests/case_name.h"
+#include "tests/failure_number.h"
+#include "tests/temp_folder.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FailureNumber;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+// café 日本 📰: a Latin letter, two CJK characters and one outside the
+// Basic Multilingual Plane (a surrogate pair in UTF-16).
+const std::wstring kWideStem = L"caf\u00e9 \u65e5\u672c \U0001F4F0";
+const std::string kUtf8Stem = "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\xB0";
+
+std::string AllByteValues() {
+  std::string bytes;
+  for (unsigned i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7919U % 256U);
+  return bytes;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void SetAttributes(const wchar_t* name, DWORD attributes) {
+  ASSERT_TRUE(::SetFileAttributesW(name, attributes)) << ::GetLastError();
+}
+
+class WindowsRuntimeTest : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+  WindowsRuntime runtime_{"test"};
+};
+
+TEST_F(WindowsRuntimeTest, ListsOnlyOrdinaryFiles) {
+  for (const char* name : {"page.html", "notes.txt", "hidden.html", "system.html", "old.HTML"}) {
+    WriteFile(name, "x");
+  }
+  fs::create_directory("folder.html");
+  SetAttributes(L"hidden.html", FILE_ATTRIBUTE_HIDDEN);
+  SetAttributes(L"system.html", FILE_ATTRIBUTE_SYSTEM);
+  SetAttributes(L"old.HTML", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(Sorted(runtime_.ListFiles()),
+            (std::vector<std::string>{"notes.txt", "old.HTML", "page.html"}));
+  SetAttributes(L"old.HTML", FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(WindowsRuntimeTest, LeavesLinksAlone) {
+  WriteFile("page.html", "x");
+  // Wine answers success without making a link.
+  if (!::CreateSymbolicLinkW(L"link.html", L"page.html", 0x2 /* unprivileged create */) ||
+      ::GetFileAttributesW(L"link.html") == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no symbolic links here";
+  }
+  EXPECT_EQ(runtime_.ListFiles(), std::vector<std::string>{"page.html"});
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("link.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("link.html"); }), 75);
+  EXPECT_EQ(ReadFile("page.html"), "x");
+}
+
+TEST(OrdinaryFiles, FollowTheAttributesAndTheReparseTag) {
+  struct Case {
+    const char* what;
+    DWORD attributes;
+    DWORD tag;
+    bool ordinary;
+  };
+  constexpr DWORD kLink = FILE_ATTRIBUTE_REPARSE_POINT;
+  const Case cases[] = {
+      {"normal", FILE_ATTRIBUTE_NORMAL, 0, true},
+      {"archive read-only", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY, 0, true},
+      {"hidden", FILE_ATTRIBUTE_HIDDEN, 0, false},
+      {"system", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, 0, false},
+      {"folder", FILE_ATTRIBUTE_DIRECTORY, 0, false},
+      {"device", FILE_ATTRIBUTE_DEVICE, 0, false},
+      {"symbolic link", kLink, IO_REPARSE_TAG_SYMLINK, false},
+      {"junction", kLink | FILE_ATTRIBUTE_DIRECTORY, IO_REPARSE_TAG_MOUNT_POINT, false},
+      {"cloud file", kLink | FILE_ATTRIBUTE_ARCHIVE, 0x9000601AU, true},
+      {"deduplicated file", kLink, 0x80000013U, true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsOrdinaryFile(c.attributes, c.tag), c.ordinary) << c.what;
+}
+
+TEST_F(WindowsRuntimeTest, NamesAreUtf8WhileBytesPassUnchanged) {
+  const std::string bytes = AllByteValues();
+  WriteFile(fs::path(kWideStem + L".html"), bytes);
+  const std::string page = kUtf8Stem + ".html";
+  EXPECT_EQ(runtime_.ListFiles(), std::vector<std::string>{page});
+
+  auto input = runtime_.OpenForReading(page);
+  std::string read;
+  char buffer[4096];
+  while (std::size_t count = input->Read(buffer, sizeof buffer)) read.append(buffer, count);
+  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(input->Stamp(), runtime_.StampOf(page));
+  input.reset();
+
+  auto output = runtime_.OpenForWriting(kUtf8Stem + ".txt");
+  output->Append(bytes);
+  output->Sync();
+  output->Close();
+  EXPECT_EQ(ReadFile(fs::path(kWideStem + L".txt")), bytes);
+
+  runtime_.DeleteFile(page);
+  EXPECT_FALSE(fs::exists(fs::path(kWideStem + L".html")));
+}
+
+TEST_F(WindowsRuntimeTest, RefusesFoldersDevicesAndBadNames) {
+  fs::create_directory("folder.html");
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("missing.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("no\\such\\folder.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("folder.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("folder.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("NUL"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("bad\xFF.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("missing.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.StampOf("missing.html"); }), 53);
+}
+
+TEST_F(WindowsRuntimeTest, AFileInUseElsewhereIsPermissionDenied) {
+  WriteFile("page.html", "keep");
+  const HANDLE other = ::CreateFileW(L"page.html", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("page.html"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("page.html"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.StampOf("page.html"); }), 0);
+  ::CloseHandle(other);
+  EXPECT_EQ(ReadFile("page.html"), "keep");
+}
+
+TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorDeleted) {
+  WriteFile("story.txt", "old");
+  SetAttributes(L"story.txt", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("story.txt"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("story.txt"); }), 70);
+  EXPECT_EQ(ReadFile("story.txt"), "old");
+  SetAttributes(L"story.txt", FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(WindowsRuntimeTest, WritesReplaceAnOldFileHiddenOrNot) {
+  WriteFile("story.txt", "an old and longer text");
+  WriteFile("hidden.txt", "an old and longer text");
+  SetAttributes(L"hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+  for (const char* name : {"story.txt", "hidden.txt", "new.txt"}) {
+    auto file = runtime_.OpenForWriting(name);
+    file->Append("new");
+    file->Append(std::string(200000, 'z'));
+    file->Append("\r\n");
+    file->Sync();
+    file->Close();
+    runtime_.SyncDirectory();
+    EXPECT_EQ(ReadFile(name), "new" + std::string(200000, 'z') + "\r\n") << name;
+  }
+}
+
+TEST_F(WindowsRuntimeTest, StampsFollowChangesAndDeletionEndsThem) {
+  WriteFile("page.html", "x");
+  const FileStamp before = runtime_.StampOf("page.html");
+  EXPECT_EQ(before, runtime_.StampOf("page.html"));
+  WriteFile("page.html", "xy");
+  EXPECT_NE(runtime_.StampOf("page.html"), before);
+  runtime_.DeleteFile("page.html");
+  EXPECT_FALSE(fs::exists("page.html"));
+  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 53);
+}
+
+TEST_F(WindowsRuntimeTest, KnowsTheCurrentFolderInAnyScript) {
+  const fs::path inner = folder_.path() / fs::path(kWideStem);
+  fs::create_directory(inner);
+  fs::current_path(inner);
+  const std::string folder = runtime_.CurrentDirectory();
+  EXPECT_EQ(folder, Utf8FromWide(inner.wstring()));
+  EXPECT_EQ(folder.substr(folder.size() - kUtf8Stem.size()), kUtf8Stem);
+  fs::current_path(folder_.path());
+}
+
+// Waits up to ten seconds for `path` to appear.
+bool Appears(const fs::path& path) {
+  for (int i = 0; i < 1000 && !fs::exists(path); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return fs::exists(path);
+}
+
+TEST_F(WindowsRuntimeTest, StartsAProgramWithEachArgumentWhole) {
+  const std::vector<std::string> arguments = {
+      "a b",       "",       R"(say "hi")", R"(C:\My Pages\)", R"(a\\"b)", "50% & <that> | ^more",
+      "tab\there", kUtf8Stem};
+  std::vector<std::string> call = {"arguments"};
+  call.insert(call.end(), arguments.begin(), arguments.end());
+  runtime_.StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
+  ASSERT_TRUE(Appears("arguments"));
+  std::string expected;
+  for (const std::string& argument : arguments) expected += argument + '\0';
+  EXPECT_EQ(ReadFile("arguments"), expected);
+}
+
+TEST_F(WindowsRuntimeTest, AMissingProgramIsFileNotFound) {
+  EXPECT_EQ(FailureNumber([&] { runtime_.StartProgram("no-such-program-here", {}); }), 53);
+  EXPECT_EQ(FailureNumber([&] { runtime_.StartProgram("C:\\no\\such\\program.exe", {}); }), 53);
+}
+
+TEST_F(WindowsRuntimeTest, FindsSystemProgramsButNeverInTheCurrentFolder) {
+  WriteFile("rundll32.exe", "MZ not the real one");
+  WriteFile("probe.exe", "MZ not a program");
+  for (const char* name : {"rundll32.exe", "RUNDLL32", "rundll32"}) {
+    const fs::path found = FindProgram(name);
+    EXPECT_TRUE(fs::exists(found)) << name;
+    EXPECT_NE(fs::canonical(found.parent_path()), fs::canonical(folder_.path())) << name;
+  }
+  EXPECT_EQ(FailureNumber([] { FindProgram("probe.exe"); }), 53);
+}
+
+TEST(WindowsErrors, MapToTheRunTimeNumbers) {
+  const std::pair<DWORD, int> kCases[] = {{ERROR_FILE_NOT_FOUND, 53},
+                                          {ERROR_PATH_NOT_FOUND, 53},
+                                          {ERROR_BAD_NETPATH, 53},
+                                          {ERROR_ACCESS_DENIED, 70},
+                                          {ERROR_SHARING_VIOLATION, 70},
+                                          {ERROR_LOCK_VIOLATION, 70},
+                                          {ERROR_WRITE_PROTECT, 70},
+                                          {ERROR_DISK_FULL, 61},
+                                          {ERROR_HANDLE_DISK_FULL, 61},
+                                          {ERROR_CRC, 57},
+                                          {ERROR_NOT_READY, 57},
+                                          {ERROR_NOT_ENOUGH_MEMORY, 7},
+                                          {ERROR_OUTOFMEMORY, 7},
+                                          {ERROR_INVALID_NAME, 75},
+                                          {ERROR_FILENAME_EXCED_RANGE, 75},
+                                          {ERROR_INVALID_PARAMETER, 75}};
+  for (auto [error, number] : kCases) {
+    EXPECT_EQ(static_cast<int>(ErrorNumberForWindowsError(error)), number) << error;
+  }
+  const RuntimeError error = WindowsError(ERROR_SHARING_VIOLATION, "cannot delete file", "p.html");
+  const std::string text = error.what();
+  const std::string start = "run-time error 70: Permission denied: cannot delete file: p.html (";
+  EXPECT_EQ(text.substr(0, start.size()), start);
+  // The system's own text, without its final period and line end.
+  EXPECT_GT(error.reason().size(), 5U);
+  EXPECT_EQ(error.reason().find_first_of("\r\n"), std::string::npos) << error.reason();
+  EXPECT_NE(error.reason().back(), '.');
+}
+
+}  // namespace
+}  // namespace corvane
