@@ -12,6 +12,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/console_exit.h"
+
 extern char** environ;
 
 namespace corvane {
@@ -297,13 +299,6 @@ void PosixRuntime::ReportError(const RuntimeError& error) {
   std::fprintf(stderr, "%s: %s\n", program_name_.c_str(), error.what());
 }
 
-void PosixRuntime::EndProgram(int status) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program_name_.c_str(),
-                 std::strerror(errno));
-    if (status == 0) status = 1;
-  }
-  std::exit(status);
-}
+void PosixRuntime::EndProgram(int status) { ExitConsoleProgram(program_name_, status); }
 
 }  // namespace corvane

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/console_exit.h"
 #include "platform/windows_command_line.h"
 
 namespace corvane {
@@ -134,6 +135,13 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
   return file;
 }
 
+// Closes `file`; a failure is thrown as a RuntimeError naming `name`.
+void CloseChecked(Handle& file, const std::string& name) {
+  if (!::CloseHandle(file.release())) {
+    throw WindowsError(::GetLastError(), "cannot close file", name);
+  }
+}
+
 class WindowsInputFile final : public InputFile {
  public:
   WindowsInputFile(Handle file, std::string name, FileStamp stamp)
@@ -152,11 +160,7 @@ class WindowsInputFile final : public InputFile {
 
   FileStamp Stamp() const override { return stamp_; }
 
-  void Close() override {
-    if (!::CloseHandle(file_.release())) {
-      throw WindowsError(::GetLastError(), "cannot close file", name_);
-    }
-  }
+  void Close() override { CloseChecked(file_, name_); }
 
  private:
   Handle file_;
@@ -188,11 +192,7 @@ class WindowsOutputFile final : public OutputFile {
     }
   }
 
-  void Close() override {
-    if (!::CloseHandle(file_.release())) {
-      throw WindowsError(::GetLastError(), "cannot close file", name_);
-    }
-  }
+  void Close() override { CloseChecked(file_, name_); }
 
  private:
   Handle file_;
@@ -475,13 +475,6 @@ void WindowsRuntime::ReportError(const RuntimeError& error) {
   WriteLine(stderr, STD_ERROR_HANDLE, program_name_ + ": " + error.what());
 }
 
-void WindowsRuntime::EndProgram(int status) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program_name_.c_str(),
-                 std::strerror(errno));
-    if (status == 0) status = 1;
-  }
-  std::exit(status);
-}
+void WindowsRuntime::EndProgram(int status) { ExitConsoleProgram(program_name_, status); }
 
 }  // namespace corvane
