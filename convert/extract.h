@@ -11,6 +11,7 @@
 // and the bytes are not interpreted in any character set.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -52,8 +53,15 @@ class ArticleExtractor {
 // The whole extraction at once, for callers that hold the lines already.
 std::string ExtractArticleText(std::string_view page_name, std::span<const std::string> lines);
 
-// The article between the first two rules of `joined` with its tags
-// stripped, or false when there is no closing rule. Works in place.
-bool CutArticle(std::string& joined);
+// The article in the joined text of a page: what follows the first rule and
+// the dashes right behind it, up to the next rule. Nothing when there is no
+// closing rule, which includes a text with no rule or only one.
+std::optional<std::string_view> FindArticle(std::string_view joined);
+
+// Appends `text` to `out` without its tags: each "<" is removed with
+// everything up to the first ">" after it, and each ">" before a "<" is
+// removed alone. A "<" with no ">" after it ends the stripping, and so does
+// a ">" with no "<" after it; the rest stays as it is.
+void AppendWithoutTags(std::string_view text, std::string& out);
 
 }  // namespace corvane

@@ -16,23 +16,19 @@ static_assert(kLinkSize >= 2 * kBoundSize, "a dead run must hold both of its bou
 
 }  // namespace
 
-void JoinedText::EndLine() {
-  buffer_.push_back(' ');
-  dead_.resize((buffer_.size() + 63) / 64, 0);
-  RemovalPass();
-}
-
 void JoinedText::RemovalPass() {
   found_.clear();
   for (std::size_t junction : junctions_) {
     FindAcross(junction, RunEndFromStart(junction), found_);
   }
+  junctions_.clear();
   if (unscanned_ < buffer_.size()) {
-    FindAcross(unscanned_, unscanned_, found_);
-    FindWithin(unscanned_, buffer_.size(), found_);
+    // Occurrences with dead characters inside were found at the junctions;
+    // the others lie in live bytes from at most 15 before the new text on.
+    const std::size_t back = std::min(kLinkSize - 1, unscanned_);
+    FindWithin(std::max(unscanned_ - back, live_from_), buffer_.size(), found_);
     unscanned_ = buffer_.size();
   }
-  junctions_.clear();
   if (found_.empty()) return;
 
   // One occurrence can be found from two junctions; distinct occurrences
@@ -41,41 +37,43 @@ void JoinedText::RemovalPass() {
   auto first = [](const Occurrence& o) { return o.positions[0]; };
   std::sort(found_.begin(), found_.end(),
             [&](const Occurrence& a, const Occurrence& b) { return first(a) < first(b); });
-  found_.erase(std::unique(found_.begin(), found_.end(),
-                           [&](const Occurrence& a, const Occurrence& b) {
-                             return first(a) == first(b);
-                           }),
-               found_.end());
+  found_.erase(
+      std::unique(found_.begin(), found_.end(),
+                  [&](const Occurrence& a, const Occurrence& b) { return first(a) == first(b); }),
+      found_.end());
   for (const Occurrence& occurrence : found_) {
     std::size_t run_start = Remove(occurrence);
     if (junctions_.empty() || junctions_.back() != run_start) junctions_.push_back(run_start);
   }
 }
 
-std::string JoinedText::Take() {
+std::string_view JoinedText::Finish() {
+  RemovalPass();
   if (dead_count_ > 0) {
     char* data = buffer_.data();
     std::size_t size = buffer_.size();
-    std::size_t write = 0;
-    std::size_t read = 0;
+    std::size_t write = NextDead(0);
+    std::size_t read = write;
     while (read < size) {
+      read = RunEndFromStart(read);
       std::size_t dead = NextDead(read);
       std::memmove(data + write, data + read, dead - read);
       write += dead - read;
-      if (dead == size) break;
-      read = RunEndFromStart(dead);
+      read = dead;
     }
     buffer_.resize(write);
+    dead_.clear();
+    dead_count_ = 0;
+    live_from_ = 0;
   }
-  std::string text = std::move(buffer_);
-  Clear();
-  return text;
+  return buffer_;
 }
 
 void JoinedText::Clear() {
   buffer_.clear();
   dead_.clear();
   dead_count_ = 0;
+  live_from_ = 0;
   junctions_.clear();
   unscanned_ = 0;
 }
@@ -113,14 +111,14 @@ std::size_t JoinedText::NextLive(std::size_t pos) const {
 }
 
 std::size_t JoinedText::NextDead(std::size_t pos) const {
-  const std::size_t size = buffer_.size();
   std::size_t word = pos / 64;
+  if (word >= dead_.size()) return buffer_.size();
   std::uint64_t bits = dead_[word] & (~std::uint64_t{0} << (pos % 64));
   while (bits == 0) {
-    if (++word == dead_.size()) return size;
+    if (++word == dead_.size()) return buffer_.size();
     bits = dead_[word];
   }
-  return std::min(size, word * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+  return word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
 void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin,
@@ -161,12 +159,24 @@ void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin,
 
 void JoinedText::FindWithin(std::size_t begin, std::size_t end,
                             std::vector<Occurrence>& found) const {
-  const std::string_view text(buffer_.data() + begin, end - begin);
-  for (std::size_t at = text.find(kContinueReading); at != kNone;
-       at = text.find(kContinueReading, at + kLinkSize)) {
-    Occurrence occurrence;
-    for (std::size_t i = 0; i < kLinkSize; ++i) occurrence.positions[i] = begin + at + i;
-    found.push_back(occurrence);
+  if (end - begin < kLinkSize) return;
+  const char* const data = buffer_.data();
+  const char* at = data + begin;
+  const char* const last_start = data + end - kLinkSize;
+  // Runs once or twice per line: memchr and a comparison of known length
+  // are much quicker here than a general substring search.
+  while (at <= last_start) {
+    at = static_cast<const char*>(std::memchr(at, kContinueReading[0], last_start - at + 1));
+    if (at == nullptr) return;
+    if (std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) {
+      Occurrence occurrence;
+      const std::size_t start = at - data;
+      for (std::size_t i = 0; i < kLinkSize; ++i) occurrence.positions[i] = start + i;
+      found.push_back(occurrence);
+      at += kLinkSize;
+    } else {
+      ++at;
+    }
   }
 }
 
@@ -184,6 +194,7 @@ std::size_t JoinedText::Remove(const Occurrence& occurrence) {
   std::size_t end = last + 1;
   if (end < buffer_.size() && IsDead(end)) end = RunEndFromStart(end);
   WriteRunBounds(start, end);
+  live_from_ = std::max(live_from_, end);
   return start;
 }
 
