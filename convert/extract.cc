@@ -1,9 +1,14 @@
 #include "convert/extract.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/runtime.h"
 
@@ -40,59 +45,82 @@ DashRun FindRule(std::string_view text) {
   return {};
 }
 
-// Looking at eight characters at once, for the tag stripping.
-constexpr std::size_t kWordSize = sizeof(std::uint64_t);
+// The tag stripping looks at 64 characters at a time: one bit per character
+// tells whether it is a "<" (or a ">").
+constexpr std::size_t kBlock = 64;
 
-std::uint64_t LoadWord(const char* at) {
-  std::uint64_t word;
-  std::memcpy(&word, at, kWordSize);
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  return word;  // the first character in the lowest byte
-}
+struct Angles {
+  std::uint64_t open = 0;
+  std::uint64_t close = 0;
+};
 
-// Has bit 7 set in the bytes of `word` that equal `byte`. (A borrow can set
-// it in some bytes after the first match too, never before it, so the
-// lowest set bit is exact.)
-std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101;
-  constexpr std::uint64_t kHighBits = 0x8080808080808080;
-  const std::uint64_t x = word ^ (kOnes * byte);
-  return (x - kOnes) & ~x & kHighBits;
-}
-
-std::size_t FirstMarkedByte(std::uint64_t marks) {
-  return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
-}
-
-// Copies the characters from `read` to the first "<" or ">" (or to `end`)
-// to `write` and returns where it stopped. May write up to `kWordSize`
-// characters more than it keeps.
-const char* CopyToAngle(const char* read, const char* end, char*& write) {
-  while (end - read >= static_cast<std::ptrdiff_t>(kWordSize)) {
-    const std::uint64_t word = LoadWord(read);
-    std::memcpy(write, read, kWordSize);
-    const std::uint64_t angles = BytesEqual(word, '<') | BytesEqual(word, '>');
-    if (angles != 0) {
-      const std::size_t kept = FirstMarkedByte(angles);
-      write += kept;
-      return read + kept;
-    }
-    read += kWordSize;
-    write += kWordSize;
+Angles FindAngles(const char* block) {
+  Angles angles;
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('<');
+  const __m128i close = _mm_set1_epi8('>');
+  for (std::size_t i = 0; i < kBlock / 16; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+    const auto bits = [&](__m128i wanted) {
+      return std::uint64_t{
+                 static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))}
+             << (16 * i);
+    };
+    angles.open |= bits(open);
+    angles.close |= bits(close);
   }
-  while (read < end && *read != '<' && *read != '>') *write++ = *read++;
-  return read;
+#else
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    angles.open |= std::uint64_t{block[i] == '<'} << i;
+    angles.close |= std::uint64_t{block[i] == '>'} << i;
+  }
+#endif
+  return angles;
 }
 
-// The first ">" at or after `from`, or `end`.
-const char* FindClose(const char* from, const char* end) {
-  while (end - from >= static_cast<std::ptrdiff_t>(kWordSize)) {
-    const std::uint64_t closes = BytesEqual(LoadWord(from), '>');
-    if (closes != 0) return from + FirstMarkedByte(closes);
-    from += kWordSize;
+// Where the stripping ends: at the first "<" with no ">" after it, or at the
+// first ">" outside a tag with no "<" after it. What follows stays as it is.
+std::size_t StrippingEnd(std::string_view text) {
+  // The last "<" and the last ">", looked for from the end.
+  std::size_t last_open = std::string_view::npos;
+  std::size_t last_close = std::string_view::npos;
+  std::size_t pos = text.size();
+  for (; pos >= kBlock &&
+         (last_open == std::string_view::npos || last_close == std::string_view::npos);
+       pos -= kBlock) {
+    const Angles angles = FindAngles(text.data() + pos - kBlock);
+    auto last = [&](std::uint64_t bits) { return pos - 1 - std::countl_zero(bits); };
+    if (last_open == std::string_view::npos && angles.open != 0) last_open = last(angles.open);
+    if (last_close == std::string_view::npos && angles.close != 0) last_close = last(angles.close);
   }
-  while (from < end && *from != '>') ++from;
-  return from;
+  if (last_open == std::string_view::npos) last_open = text.substr(0, pos).rfind('<');
+  if (last_close == std::string_view::npos) last_close = text.substr(0, pos).rfind('>');
+
+  if (last_open == std::string_view::npos) return std::min(text.find('>'), text.size());
+  if (last_close == std::string_view::npos || last_open > last_close) {
+    // Outside any tag after the last ">": the first "<" after it stays.
+    return text.find('<', last_close == std::string_view::npos ? 0 : last_close + 1);
+  }
+  // After the last "<" only ">" follow: the first closes a tag, a second
+  // one stays.
+  const std::size_t closing = text.find('>', last_open + 1);
+  return std::min(text.find('>', closing + 1), text.size());
+}
+
+// Appends the characters of `block` that `keep` marks to `write` and
+// returns the new end. Each run of kept characters is copied with one move
+// of `kBlock` characters, whatever its length: `block` must be readable for
+// `2 * kBlock` characters and `write` writable for `kBlock` more than it
+// keeps.
+char* AppendKept(const char* block, std::uint64_t keep, char* write) {
+  while (keep != 0) {
+    const int start = std::countr_zero(keep);
+    const int length = std::countr_zero(~(keep >> start));
+    std::memcpy(write, block + start, kBlock);
+    write += length;
+    keep &= keep + (keep & -keep);  // clears the run
+  }
+  return write;
 }
 
 }  // namespace
@@ -110,30 +138,38 @@ std::optional<std::string_view> FindArticle(std::string_view joined) {
 }
 
 void AppendWithoutTags(std::string_view text, std::string& out) {
+  const std::size_t end = StrippingEnd(text);
   const std::size_t out_start = out.size();
-  out.resize(out_start + text.size() + kWordSize);  // room for CopyToAngle's last word
+  out.resize(out_start + text.size() + kBlock);  // AppendKept writes beyond what it keeps
   char* write = out.data() + out_start;
-  const char* read = text.data();
-  const char* const end = read + text.size();
-  // Every "<" after the current place is still there, so this tells whether
-  // one follows a ">".
-  const std::size_t last_open = text.rfind('<');
-  const char* const last_open_at = last_open == std::string_view::npos ? nullptr : read + last_open;
 
-  for (;;) {
-    read = CopyToAngle(read, end, write);
-    if (read == end) break;
-    if (*read == '>') {
-      if (last_open_at == nullptr || read > last_open_at) break;  // no "<" left: stop
-      ++read;                                                     // a ">" before a "<" goes
-      continue;
-    }
-    const char* close = FindClose(read + 1, end);
-    if (close == end) break;  // no ">" left: stop
-    read = close + 1;         // the tag goes, from "<" to ">"
+  // Up to `end`, a character goes when it is a "<" or a ">" or lies in a
+  // tag, and a character lies in a tag when the last "<" or ">" before it is
+  // a "<". Adding the "<" bits to the bits of the characters that are no ">"
+  // carries each "<" up to the next ">", so the sum differs from them just
+  // at the characters from a "<" to its ">" (but at further "<" on the way).
+  bool in_tag = false;  // a tag goes on from one block into the next
+  auto strip = [&](const char* block, std::uint64_t valid) {
+    const Angles angles = FindAngles(block);
+    const std::uint64_t no_close = ~angles.close;
+    const std::uint64_t sum = no_close + angles.open;
+    const std::uint64_t total = sum + (in_tag ? 1 : 0);
+    in_tag = sum < no_close || total < sum;  // carried out of the block
+    const std::uint64_t tags = (total ^ no_close) | angles.open | angles.close;
+    write = AppendKept(block, ~tags & valid, write);
+  };
+  std::size_t pos = 0;
+  for (; end - pos >= 2 * kBlock; pos += kBlock) strip(text.data() + pos, ~std::uint64_t{0});
+  // The last characters, from a copy padded to whole blocks.
+  char rest[4 * kBlock] = {};
+  std::memcpy(rest, text.data() + pos, end - pos);
+  for (std::size_t at = 0; pos + at < end; at += kBlock) {
+    const std::size_t count = std::min(kBlock, end - pos - at);
+    strip(rest + at, count == kBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1);
   }
-  std::memcpy(write, read, end - read);
-  write += end - read;
+
+  std::memcpy(write, text.data() + end, text.size() - end);
+  write += text.size() - end;
   out.resize(write - out.data());
 }
 
@@ -145,7 +181,7 @@ std::string ArticleExtractor::Finish(std::string_view page_name) {
                        std::string(page_name));
   }
   std::string text;
-  text.reserve(page_name.size() + kHeadingBreak.size() + article->size() + kWordSize);
+  text.reserve(page_name.size() + kHeadingBreak.size() + article->size() + kBlock);
   text.append(page_name).append(kHeadingBreak);
   AppendWithoutTags(*article, text);
   joined_.Clear();

@@ -16,30 +16,56 @@ static_assert(kLinkSize >= 2 * kBoundSize, "a dead run must hold both of its bou
 
 }  // namespace
 
-void JoinedText::RemovalPass() {
+void JoinedText::CatchUp() {
+  if (line_ends_.empty()) return;
+  const std::size_t end = line_ends_.back();
+  // The first occurrence in the bytes of the new lines: the passes of the
+  // lines before the one in which it ends find nothing there, and when they
+  // have no junctions to look at either, they change nothing and are
+  // skipped.
+  std::size_t next = FindFirst(SearchStart(), end);
+  for (std::size_t line = 0; line < line_ends_.size(); ++line) {
+    bool own = next != kNone && next + kLinkSize - 1 < line_ends_[line];
+    if (!own && junctions_.empty()) {
+      if (next == kNone) break;
+      line = std::upper_bound(line_ends_.begin() + line, line_ends_.end(), next + kLinkSize - 1) -
+             line_ends_.begin();
+      unscanned_ = line_ends_[line - 1];
+      own = true;
+    }
+    RemovalPass(line_ends_[line], own);
+    if (own) next = FindFirst(SearchStart(), end);
+  }
+  unscanned_ = end;
+  line_ends_.clear();
+}
+
+std::size_t JoinedText::SearchStart() const {
+  return std::max(unscanned_ - std::min(kLinkSize - 1, unscanned_), live_from_);
+}
+
+void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
   found_.clear();
   for (std::size_t junction : junctions_) {
-    FindAcross(junction, RunEndFromStart(junction), found_);
+    FindAcross(junction, RunEndFromStart(junction), limit, found_);
   }
   junctions_.clear();
-  if (unscanned_ < buffer_.size()) {
-    // Occurrences with dead characters inside were found at the junctions;
-    // the others lie in live bytes from at most 15 before the new text on.
-    const std::size_t back = std::min(kLinkSize - 1, unscanned_);
-    FindWithin(std::max(unscanned_ - back, live_from_), buffer_.size(), found_);
-    unscanned_ = buffer_.size();
-  }
+  // Occurrences with dead characters inside were found at the junctions;
+  // the others lie in live bytes from at most 15 before the new text on.
+  if (search_new_text) FindWithin(SearchStart(), limit, found_);
+  unscanned_ = limit;
   if (found_.empty()) return;
 
   // One occurrence can be found from two junctions; distinct occurrences
   // never overlap, so ordering them by their first character orders them
   // in the text.
-  auto first = [](const Occurrence& o) { return o.positions[0]; };
-  std::sort(found_.begin(), found_.end(),
-            [&](const Occurrence& a, const Occurrence& b) { return first(a) < first(b); });
+  auto before = [](const Occurrence& a, const Occurrence& b) { return a.first < b.first; };
+  if (found_.size() > 1 && !std::is_sorted(found_.begin(), found_.end(), before)) {
+    std::sort(found_.begin(), found_.end(), before);
+  }
   found_.erase(
       std::unique(found_.begin(), found_.end(),
-                  [&](const Occurrence& a, const Occurrence& b) { return first(a) == first(b); }),
+                  [](const Occurrence& a, const Occurrence& b) { return a.first == b.first; }),
       found_.end());
   for (const Occurrence& occurrence : found_) {
     std::size_t run_start = Remove(occurrence);
@@ -48,7 +74,8 @@ void JoinedText::RemovalPass() {
 }
 
 std::string_view JoinedText::Finish() {
-  RemovalPass();
+  CatchUp();
+  RemovalPass(buffer_.size(), /*search_new_text=*/true);
   if (dead_count_ > 0) {
     char* data = buffer_.data();
     std::size_t size = buffer_.size();
@@ -76,6 +103,7 @@ void JoinedText::Clear() {
   live_from_ = 0;
   junctions_.clear();
   unscanned_ = 0;
+  line_ends_.clear();
 }
 
 std::size_t JoinedText::RunEndFromStart(std::size_t run_start) const {
@@ -110,6 +138,31 @@ std::size_t JoinedText::NextLive(std::size_t pos) const {
   return pos;
 }
 
+void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
+  if ((end - 1) / 64 >= dead_.size()) {
+    dead_.resize(std::max((end - 1) / 64 + 1, 2 * dead_.size()), 0);
+  }
+  while (begin < end) {
+    const std::size_t word = begin / 64;
+    const std::size_t word_end = std::min(end, (word + 1) * 64);
+    dead_[word] |= (~std::uint64_t{0} >> (64 - (word_end - begin))) << (begin % 64);
+    begin = word_end;
+  }
+}
+
+std::size_t JoinedText::FirstDeadIn(std::size_t begin, std::size_t end) const {
+  while (begin < end) {
+    const std::size_t word = begin / 64;
+    if (word >= dead_.size()) break;
+    const std::size_t word_end = std::min(end, (word + 1) * 64);
+    const std::uint64_t bits =
+        (dead_[word] >> (begin % 64)) & (~std::uint64_t{0} >> (64 - (word_end - begin)));
+    if (bits != 0) return begin + std::countr_zero(bits);
+    begin = word_end;
+  }
+  return end;
+}
+
 std::size_t JoinedText::NextDead(std::size_t pos) const {
   std::size_t word = pos / 64;
   if (word >= dead_.size()) return buffer_.size();
@@ -121,74 +174,89 @@ std::size_t JoinedText::NextDead(std::size_t pos) const {
   return word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
-void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin,
+void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::size_t limit,
                             std::vector<Occurrence>& found) const {
   constexpr std::size_t kSide = kLinkSize - 1;
-  std::size_t positions[2 * kSide];
+  // The live characters on either side, up to 15 each, with their positions
+  // where they are not simply the 15 right before and after the junction.
   char window[2 * kSide];
-
+  std::size_t positions[2 * kSide];
   std::size_t left = 0;
-  std::size_t left_positions[kSide];
-  for (std::size_t pos = left_end; left < kSide;) {
-    pos = PreviousLive(pos);
-    if (pos == kNone) break;
-    left_positions[left++] = pos;
-  }
-  if (left == 0) return;
-
   std::size_t count = 0;
-  for (std::size_t i = left; i-- > 0;) positions[count++] = left_positions[i];
-  for (std::size_t pos = NextLive(right_begin); count < left + kSide && pos < buffer_.size();
-       pos = NextLive(pos + 1)) {
-    positions[count++] = pos;
+  const bool plain = left_end >= kSide && right_begin + kSide <= limit &&
+                     FirstDeadIn(left_end - kSide, left_end) == left_end &&
+                     FirstDeadIn(right_begin, right_begin + kSide) == right_begin + kSide;
+  if (plain) {
+    std::memcpy(window, buffer_.data() + left_end - kSide, kSide);
+    std::memcpy(window + kSide, buffer_.data() + right_begin, kSide);
+    left = kSide;
+    count = 2 * kSide;
+  } else {
+    std::size_t left_positions[kSide];
+    for (std::size_t pos = left_end; left < kSide;) {
+      pos = PreviousLive(pos);
+      if (pos == kNone) break;
+      left_positions[left++] = pos;
+    }
+    if (left == 0) return;
+    for (std::size_t i = left; i-- > 0;) positions[count++] = left_positions[i];
+    for (std::size_t pos = NextLive(right_begin); count < left + kSide && pos < limit;
+         pos = NextLive(pos + 1)) {
+      positions[count++] = pos;
+    }
+    for (std::size_t i = 0; i < count; ++i) window[i] = buffer_[positions[i]];
   }
-  for (std::size_t i = 0; i < count; ++i) window[i] = buffer_[positions[i]];
 
   // An occurrence across the junction starts on its left side and ends on
   // its right side; two such occurrences would overlap, so there is at most
   // one.
   for (std::size_t start = 0; start < left && start + kLinkSize <= count; ++start) {
-    if (std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
-      Occurrence occurrence;
-      std::copy_n(positions + start, kLinkSize, occurrence.positions);
-      found.push_back(occurrence);
+    if (window[start] == kContinueReading[0] &&
+        std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
+      if (plain) {
+        found.push_back({left_end - kSide + start, right_begin + start});
+      } else {
+        found.push_back({positions[start], positions[start + kLinkSize - 1]});
+      }
       return;
     }
   }
 }
 
+std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
+  if (end - begin < kLinkSize) return kNone;
+  const char* const data = buffer_.data();
+  const char* const last_start = data + end - kLinkSize;
+  for (const char* at = data + begin; at <= last_start; ++at) {
+    at = static_cast<const char*>(std::memchr(at, kContinueReading[0], last_start - at + 1));
+    if (at == nullptr) break;
+    if (std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) return at - data;
+  }
+  return kNone;
+}
+
 void JoinedText::FindWithin(std::size_t begin, std::size_t end,
                             std::vector<Occurrence>& found) const {
-  if (end - begin < kLinkSize) return;
-  const char* const data = buffer_.data();
-  const char* at = data + begin;
-  const char* const last_start = data + end - kLinkSize;
-  // Runs once or twice per line: memchr and a comparison of known length
-  // are much quicker here than a general substring search.
-  while (at <= last_start) {
-    at = static_cast<const char*>(std::memchr(at, kContinueReading[0], last_start - at + 1));
-    if (at == nullptr) return;
-    if (std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) {
-      Occurrence occurrence;
-      const std::size_t start = at - data;
-      for (std::size_t i = 0; i < kLinkSize; ++i) occurrence.positions[i] = start + i;
-      found.push_back(occurrence);
-      at += kLinkSize;
-    } else {
-      ++at;
-    }
+  for (std::size_t at = FindFirst(begin, end); at != kNone; at = FindFirst(at + kLinkSize, end)) {
+    found.push_back({at, at + kLinkSize - 1});
   }
 }
 
 std::size_t JoinedText::Remove(const Occurrence& occurrence) {
-  for (std::size_t pos : occurrence.positions) MarkDead(pos);
+  // Its live stretches, between the dead runs it straddles.
+  for (std::size_t pos = occurrence.first; pos <= occurrence.last;) {
+    const std::size_t dead = FirstDeadIn(pos, occurrence.last + 1);
+    MarkDead(pos, dead);
+    if (dead > occurrence.last) break;
+    pos = RunEndFromStart(dead);
+  }
   dead_count_ += kLinkSize;
 
   // Everything between the first and the last character was dead already,
   // so the new run reaches from the first to the last, and further where it
   // touches older runs.
-  const std::size_t first = occurrence.positions[0];
-  const std::size_t last = occurrence.positions[kLinkSize - 1];
+  const std::size_t first = occurrence.first;
+  const std::size_t last = occurrence.last;
   std::size_t start = first;
   if (first > 0 && IsDead(first - 1)) start = RunStartFromLast(first - 1);
   std::size_t end = last + 1;

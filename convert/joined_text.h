@@ -28,8 +28,11 @@
 //    live characters steps across a run in one move. `Finish` compacts the
 //    live characters once, at the end.
 //
-// The common case, a line with no "Continue reading" near it, costs one
-// search of the line's bytes and nothing else.
+// Most passes have no junction to look at and find nothing in their line;
+// such passes change nothing. So the passes are not run line by line as the
+// lines arrive: every 32 KiB or so, one search runs over all the new lines
+// at once, and only from the line in which it finds something on are the
+// passes run one by one, until they are back to having no junctions.
 #pragma once
 
 #include <cstddef>
@@ -55,7 +58,8 @@ class JoinedText {
   void AppendText(std::string_view text) { buffer_.append(text); }
   void EndLine() {
     buffer_.push_back(' ');
-    RemovalPass();
+    line_ends_.push_back(buffer_.size());
+    if (buffer_.size() - unscanned_ >= kCatchUpSize) CatchUp();
   }
 
   // Runs the final removal pass and returns the text: the live characters,
@@ -68,22 +72,33 @@ class JoinedText {
   void Clear();
 
  private:
-  // An occurrence found by a pass: the buffer positions of its characters.
+  // An occurrence found by a pass: the buffer positions of its first and
+  // last characters. Whatever lies between them and is not part of it is
+  // dead already.
   struct Occurrence {
-    std::size_t positions[kContinueReading.size()];
+    std::size_t first;
+    std::size_t last;
   };
 
-  // Runs one removal pass over the whole text.
-  void RemovalPass();
+  // How much new text waits for its passes at most.
+  static constexpr std::size_t kCatchUpSize = 32 * 1024;
+
+  // Runs the passes of the lines that ended since the last catch-up.
+  void CatchUp();
+  // Runs one removal pass over the text up to `limit`, where a line ended.
+  // The search of the text after `unscanned_` may be left out when it is
+  // known to find nothing.
+  void RemovalPass(std::size_t limit, bool search_new_text);
+  // Where the search of the text after `unscanned_` starts: up to 15 live
+  // characters before it.
+  std::size_t SearchStart() const;
 
   // The bitmap covers the buffer only up to its last dead character.
   bool IsDead(std::size_t pos) const {
     return pos / 64 < dead_.size() && ((dead_[pos / 64] >> (pos % 64)) & 1U);
   }
-  void MarkDead(std::size_t pos) {
-    if (pos / 64 >= dead_.size()) dead_.resize(pos / 64 + 1, 0);
-    dead_[pos / 64] |= std::uint64_t{1} << (pos % 64);
-  }
+  // Marks buffer_[begin, end) dead.
+  void MarkDead(std::size_t begin, std::size_t end);
 
   // Bounds of a dead run, kept in its first and last bytes.
   std::size_t RunEndFromStart(std::size_t run_start) const;
@@ -96,13 +111,19 @@ class JoinedText {
   // The first live position at or after `pos`, or the buffer's end. `pos` is
   // live, the buffer's end, or the first position of a dead run.
   std::size_t NextLive(std::size_t pos) const;
+  // The first dead position in buffer_[begin, end), or `end`.
+  std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const;
   // The first dead position at or after `pos`, or the buffer's end.
   std::size_t NextDead(std::size_t pos) const;
 
   // Looks for an occurrence that has live characters both before `left_end`
-  // and at or after `right_begin` (the two sides of a junction).
-  void FindAcross(std::size_t left_end, std::size_t right_begin,
+  // and at or after `right_begin` (the two sides of a junction), and none at
+  // or after `limit`.
+  void FindAcross(std::size_t left_end, std::size_t right_begin, std::size_t limit,
                   std::vector<Occurrence>& found) const;
+  // The start of the first occurrence in buffer_[begin, end), which is all
+  // live, or npos.
+  std::size_t FindFirst(std::size_t begin, std::size_t end) const;
   // Looks for occurrences lying wholly in buffer_[begin, end), which is
   // all live.
   void FindWithin(std::size_t begin, std::size_t end, std::vector<Occurrence>& found) const;
@@ -116,6 +137,7 @@ class JoinedText {
   std::size_t live_from_ = 0;           // buffer_[live_from_, end) is all live
   std::vector<std::size_t> junctions_;  // starts of the runs the last pass made
   std::size_t unscanned_ = 0;           // buffer_[unscanned_, end) is new since the last pass
+  std::vector<std::size_t> line_ends_;  // where the lines since then end
   std::vector<Occurrence> found_;       // scratch, kept to reuse its memory
 };
 

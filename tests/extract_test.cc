@@ -218,7 +218,7 @@ std::string RandomTagPage(std::mt19937& random) {
     return std::uniform_int_distribution<int>(low, high)(random);
   };
   std::string page = number(0, 9) < 8 ? R : "";
-  for (int i = number(0, 40); i > 0; --i) {
+  for (int i = number(0, 150); i > 0; --i) {
     const int which = number(0, static_cast<int>(kPieces.size()) + 2);
     if (which < static_cast<int>(kPieces.size())) {
       page += kPieces[which];
