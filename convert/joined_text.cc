@@ -150,15 +150,18 @@ void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
   }
 }
 
+std::uint64_t JoinedText::DeadBitsFrom(std::size_t begin) const {
+  const std::size_t word = begin / 64;
+  const std::size_t shift = begin % 64;
+  std::uint64_t bits = word < dead_.size() ? dead_[word] >> shift : 0;
+  if (shift != 0 && word + 1 < dead_.size()) bits |= dead_[word + 1] << (64 - shift);
+  return bits;
+}
+
 std::size_t JoinedText::FirstDeadIn(std::size_t begin, std::size_t end) const {
-  while (begin < end) {
-    const std::size_t word = begin / 64;
-    if (word >= dead_.size()) break;
-    const std::size_t word_end = std::min(end, (word + 1) * 64);
-    const std::uint64_t bits =
-        (dead_[word] >> (begin % 64)) & (~std::uint64_t{0} >> (64 - (word_end - begin)));
-    if (bits != 0) return begin + std::countr_zero(bits);
-    begin = word_end;
+  for (; begin < end && begin / 64 < dead_.size(); begin += 64) {
+    const std::uint64_t bits = DeadBitsFrom(begin);
+    if (bits != 0) return std::min(end, begin + std::countr_zero(bits));
   }
   return end;
 }
@@ -179,7 +182,7 @@ void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::
   constexpr std::size_t kSide = kLinkSize - 1;
   // The live characters on either side, up to 15 each, with their positions
   // where they are not simply the 15 right before and after the junction.
-  char window[2 * kSide];
+  char window[2 * kSide] = {};
   std::size_t positions[2 * kSide];
   std::size_t left = 0;
   std::size_t count = 0;
@@ -209,10 +212,19 @@ void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::
 
   // An occurrence across the junction starts on its left side and ends on
   // its right side; two such occurrences would overlap, so there is at most
-  // one.
-  for (std::size_t start = 0; start < left && start + kLinkSize <= count; ++start) {
-    if (window[start] == kContinueReading[0] &&
-        std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
+  // one. Only starts where the first and last characters match are
+  // compared in full, and they are picked out without a branch per start.
+  std::uint32_t candidates = 0;
+  for (std::size_t start = 0; start < kSide; ++start) {
+    const bool ends_match = (window[start] == kContinueReading.front()) &
+                            (window[start + kSide] == kContinueReading.back());
+    candidates |= std::uint32_t{ends_match} << start;
+  }
+  const std::size_t starts = count >= kLinkSize ? std::min(left, count - kLinkSize + 1) : 0;
+  candidates &= (std::uint32_t{1} << starts) - 1;
+  for (; candidates != 0; candidates &= candidates - 1) {
+    const std::size_t start = std::countr_zero(candidates);
+    if (std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
       if (plain) {
         found.push_back({left_end - kSide + start, right_begin + start});
       } else {

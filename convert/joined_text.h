@@ -111,6 +111,8 @@ class JoinedText {
   // The first live position at or after `pos`, or the buffer's end. `pos` is
   // live, the buffer's end, or the first position of a dead run.
   std::size_t NextLive(std::size_t pos) const;
+  // Bit i tells whether buffer_[begin + i] is dead.
+  std::uint64_t DeadBitsFrom(std::size_t begin) const;
   // The first dead position in buffer_[begin, end), or `end`.
   std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const;
   // The first dead position at or after `pos`, or the buffer's end.
