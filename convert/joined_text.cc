@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvane {
 
 namespace {
@@ -45,9 +49,24 @@ std::size_t JoinedText::SearchStart() const {
 }
 
 void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
+  if (junctions_.size() == 1 && !search_new_text) {
+    // The usual pass while a nesting is taken apart, one level a line: one
+    // junction and nothing else.
+    const std::optional<Occurrence> occurrence = FindAcross(junctions_[0], limit);
+    if (occurrence) {
+      junctions_[0] = Remove(*occurrence);
+    } else {
+      junctions_.clear();
+    }
+    unscanned_ = limit;
+    return;
+  }
+
   found_.clear();
   for (std::size_t junction : junctions_) {
-    FindAcross(junction, RunEndFromStart(junction), limit, found_);
+    if (const std::optional<Occurrence> occurrence = FindAcross(junction, limit)) {
+      found_.push_back(*occurrence);
+    }
   }
   junctions_.clear();
   // Occurrences with dead characters inside were found at the junctions;
@@ -139,31 +158,20 @@ std::size_t JoinedText::NextLive(std::size_t pos) const {
 }
 
 void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
-  if ((end - 1) / 64 >= dead_.size()) {
-    dead_.resize(std::max((end - 1) / 64 + 1, 2 * dead_.size()), 0);
+  if (begin >= end) return;
+  if ((end - 1) / 64 + 1 >= dead_.size()) {
+    dead_.resize(std::max((end - 1) / 64 + 2, 2 * dead_.size()), 0);
   }
-  while (begin < end) {
+  if (end - begin < 64) {
+    // At most two words; the one after the last is there (see above).
+    const std::uint64_t bits = (std::uint64_t{1} << (end - begin)) - 1;
     const std::size_t word = begin / 64;
-    const std::size_t word_end = std::min(end, (word + 1) * 64);
-    dead_[word] |= (~std::uint64_t{0} >> (64 - (word_end - begin))) << (begin % 64);
-    begin = word_end;
+    const std::size_t shift = begin % 64;
+    dead_[word] |= bits << shift;
+    if (shift != 0) dead_[word + 1] |= bits >> (64 - shift);
+    return;
   }
-}
-
-std::uint64_t JoinedText::DeadBitsFrom(std::size_t begin) const {
-  const std::size_t word = begin / 64;
-  const std::size_t shift = begin % 64;
-  std::uint64_t bits = word < dead_.size() ? dead_[word] >> shift : 0;
-  if (shift != 0 && word + 1 < dead_.size()) bits |= dead_[word + 1] << (64 - shift);
-  return bits;
-}
-
-std::size_t JoinedText::FirstDeadIn(std::size_t begin, std::size_t end) const {
-  for (; begin < end && begin / 64 < dead_.size(); begin += 64) {
-    const std::uint64_t bits = DeadBitsFrom(begin);
-    if (bits != 0) return std::min(end, begin + std::countr_zero(bits));
-  }
-  return end;
+  for (; begin < end; ++begin) dead_[begin / 64] |= std::uint64_t{1} << (begin % 64);
 }
 
 std::size_t JoinedText::NextDead(std::size_t pos) const {
@@ -177,18 +185,21 @@ std::size_t JoinedText::NextDead(std::size_t pos) const {
   return word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
-void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::size_t limit,
-                            std::vector<Occurrence>& found) const {
+std::optional<JoinedText::Occurrence> JoinedText::FindAcross(std::size_t junction,
+                                                             std::size_t limit) const {
+  const std::size_t left_end = junction;
+  const std::size_t right_begin = RunEndFromStart(junction);
   constexpr std::size_t kSide = kLinkSize - 1;
   // The live characters on either side, up to 15 each, with their positions
   // where they are not simply the 15 right before and after the junction.
-  char window[2 * kSide] = {};
+  char window[2 * kSide + 2] = {};  // two more for reading 16 at a time
   std::size_t positions[2 * kSide];
   std::size_t left = 0;
   std::size_t count = 0;
+  constexpr std::uint64_t kSideBits = (std::uint64_t{1} << kSide) - 1;
   const bool plain = left_end >= kSide && right_begin + kSide <= limit &&
-                     FirstDeadIn(left_end - kSide, left_end) == left_end &&
-                     FirstDeadIn(right_begin, right_begin + kSide) == right_begin + kSide;
+                     (DeadBitsFrom(left_end - kSide) & kSideBits) == 0 &&
+                     (DeadBitsFrom(right_begin) & kSideBits) == 0;
   if (plain) {
     std::memcpy(window, buffer_.data() + left_end - kSide, kSide);
     std::memcpy(window + kSide, buffer_.data() + right_begin, kSide);
@@ -201,7 +212,7 @@ void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::
       if (pos == kNone) break;
       left_positions[left++] = pos;
     }
-    if (left == 0) return;
+    if (left == 0) return std::nullopt;
     for (std::size_t i = left; i-- > 0;) positions[count++] = left_positions[i];
     for (std::size_t pos = NextLive(right_begin); count < left + kSide && pos < limit;
          pos = NextLive(pos + 1)) {
@@ -214,25 +225,34 @@ void JoinedText::FindAcross(std::size_t left_end, std::size_t right_begin, std::
   // its right side; two such occurrences would overlap, so there is at most
   // one. Only starts where the first and last characters match are
   // compared in full, and they are picked out without a branch per start.
+#if defined(__SSE2__)
+  const __m128i firsts = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)),
+                                        _mm_set1_epi8(kContinueReading.front()));
+  const __m128i lasts =
+      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window + kSide)),
+                     _mm_set1_epi8(kContinueReading.back()));
+  std::uint32_t candidates = _mm_movemask_epi8(_mm_and_si128(firsts, lasts));
+#else
   std::uint32_t candidates = 0;
   for (std::size_t start = 0; start < kSide; ++start) {
     const bool ends_match = (window[start] == kContinueReading.front()) &
                             (window[start + kSide] == kContinueReading.back());
     candidates |= std::uint32_t{ends_match} << start;
   }
+#endif
   const std::size_t starts = count >= kLinkSize ? std::min(left, count - kLinkSize + 1) : 0;
   candidates &= (std::uint32_t{1} << starts) - 1;
   for (; candidates != 0; candidates &= candidates - 1) {
     const std::size_t start = std::countr_zero(candidates);
     if (std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
       if (plain) {
-        found.push_back({left_end - kSide + start, right_begin + start});
-      } else {
-        found.push_back({positions[start], positions[start + kLinkSize - 1]});
+        return Occurrence{left_end - kSide + start, right_begin + start, Layout::kAroundJunction,
+                          junction};
       }
-      return;
+      return Occurrence{positions[start], positions[start + kLinkSize - 1], Layout::kScattered};
     }
   }
+  return std::nullopt;
 }
 
 std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
@@ -250,17 +270,28 @@ std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
 void JoinedText::FindWithin(std::size_t begin, std::size_t end,
                             std::vector<Occurrence>& found) const {
   for (std::size_t at = FindFirst(begin, end); at != kNone; at = FindFirst(at + kLinkSize, end)) {
-    found.push_back({at, at + kLinkSize - 1});
+    found.push_back({at, at + kLinkSize - 1, Layout::kInARow});
   }
 }
 
 std::size_t JoinedText::Remove(const Occurrence& occurrence) {
-  // Its live stretches, between the dead runs it straddles.
-  for (std::size_t pos = occurrence.first; pos <= occurrence.last;) {
-    const std::size_t dead = FirstDeadIn(pos, occurrence.last + 1);
-    MarkDead(pos, dead);
-    if (dead > occurrence.last) break;
-    pos = RunEndFromStart(dead);
+  switch (occurrence.layout) {
+    case Layout::kInARow:
+      MarkDead(occurrence.first, occurrence.last + 1);
+      break;
+    case Layout::kAroundJunction:
+      MarkDead(occurrence.first, occurrence.junction);
+      MarkDead(RunEndFromStart(occurrence.junction), occurrence.last + 1);
+      break;
+    case Layout::kScattered:
+      // Its live stretches, between the dead runs it straddles.
+      for (std::size_t pos = occurrence.first; pos <= occurrence.last;) {
+        const std::size_t dead = FirstDeadIn(pos, occurrence.last + 1);
+        MarkDead(pos, dead);
+        if (dead > occurrence.last) break;
+        pos = RunEndFromStart(dead);
+      }
+      break;
   }
   dead_count_ += kLinkSize;
 

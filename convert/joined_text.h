@@ -35,8 +35,11 @@
 // passes run one by one, until they are back to having no junctions.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,10 +77,14 @@ class JoinedText {
  private:
   // An occurrence found by a pass: the buffer positions of its first and
   // last characters. Whatever lies between them and is not part of it is
-  // dead already.
+  // dead already: its characters lie in a row, or around the dead run that
+  // starts at `junction`, or are scattered among several dead runs.
+  enum class Layout { kInARow, kAroundJunction, kScattered };
   struct Occurrence {
     std::size_t first;
     std::size_t last;
+    Layout layout;
+    std::size_t junction = 0;
   };
 
   // How much new text waits for its passes at most.
@@ -112,17 +119,27 @@ class JoinedText {
   // live, the buffer's end, or the first position of a dead run.
   std::size_t NextLive(std::size_t pos) const;
   // Bit i tells whether buffer_[begin + i] is dead.
-  std::uint64_t DeadBitsFrom(std::size_t begin) const;
+  std::uint64_t DeadBitsFrom(std::size_t begin) const {
+    const std::size_t word = begin / 64;
+    const std::size_t shift = begin % 64;
+    std::uint64_t bits = word < dead_.size() ? dead_[word] >> shift : 0;
+    if (shift != 0 && word + 1 < dead_.size()) bits |= dead_[word + 1] << (64 - shift);
+    return bits;
+  }
   // The first dead position in buffer_[begin, end), or `end`.
-  std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const;
+  std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const {
+    for (; begin < end && begin / 64 < dead_.size(); begin += 64) {
+      const std::uint64_t bits = DeadBitsFrom(begin);
+      if (bits != 0) return std::min(end, begin + std::countr_zero(bits));
+    }
+    return end;
+  }
   // The first dead position at or after `pos`, or the buffer's end.
   std::size_t NextDead(std::size_t pos) const;
 
-  // Looks for an occurrence that has live characters both before `left_end`
-  // and at or after `right_begin` (the two sides of a junction), and none at
-  // or after `limit`.
-  void FindAcross(std::size_t left_end, std::size_t right_begin, std::size_t limit,
-                  std::vector<Occurrence>& found) const;
+  // The occurrence, if any, that straddles the dead run starting at
+  // `junction` and has no character at or after `limit`.
+  std::optional<Occurrence> FindAcross(std::size_t junction, std::size_t limit) const;
   // The start of the first occurrence in buffer_[begin, end), which is all
   // live, or npos.
   std::size_t FindFirst(std::size_t begin, std::size_t end) const;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <random>
 #include <string>
@@ -169,39 +170,46 @@ std::string RandomPage(std::mt19937& random) {
   return page;
 }
 
-// Links nested up to six deep, with blanks turned into line ends (which the
-// joining turns back into blanks) and a few line ends put in at random, so
-// that the levels come together over several lines and passes, among rules,
-// tags and more links.
+// Links nested up to twelve deep, among other text, with some of their
+// blanks turned into line ends (which the joining turns back into blanks)
+// and a few line ends put in at random, so that the levels come together
+// over several lines and passes: some pages keep whole nestings on one
+// line, some break them up everywhere. Most pages put it all between two
+// rules, so that it shows in the result.
 std::string RandomNestedPage(std::mt19937& random) {
-  auto chance = [&](int percent) {
-    return std::uniform_int_distribution<int>(0, 99)(random) < percent;
+  auto number = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
   };
-  std::string page;
-  for (int i = std::uniform_int_distribution<int>(1, 12)(random); i > 0; --i) {
-    switch (std::uniform_int_distribution<int>(0, 5)(random)) {
+  auto chance = [&](int percent) { return number(0, 99) < percent; };
+  const int break_blank = std::array{0, 10, 50, 90}[number(0, 3)];
+  const int break_anywhere = std::array{0, 1, 3}[number(0, 2)];
+  std::string page = chance(85) ? R : "";
+  for (int i = number(1, 12); i > 0; --i) {
+    switch (number(0, 6)) {
       case 0:
-        page += R;
+        page += chance(20) ? R : " ";
         break;
       case 1:
         page += chance(50) ? "\r\n" : "<i>x</i> ";
         break;
+      case 2:
+        page += std::string(number(1, 30), 'x');
+        break;
       default: {
         std::string link = "Continue reading";
-        for (int depth = std::uniform_int_distribution<int>(0, 6)(random); depth > 0; --depth) {
-          link = "Contin" + link + "ue reading";
-        }
+        for (int depth = number(0, 12); depth > 0; --depth) link = "Contin" + link + "ue reading";
         for (char c : link) {
-          if (c == ' ' && chance(50)) {
+          if (c == ' ' && chance(break_blank)) {
             page += chance(80) ? "\r\n" : "\r";
           } else {
             page += c;
-            if (chance(3)) page += "\r\n";
+            if (chance(break_anywhere)) page += "\r\n";
           }
         }
       }
     }
   }
+  if (chance(85)) page += R;
   return page;
 }
 
