@@ -29,6 +29,9 @@ inline constexpr std::string_view kHeadingBreak = "\r\n\r\n";
 // page is read. One object can serve many pages in turn; it keeps its memory.
 class ArticleExtractor {
  public:
+  // `batch`: see JoinedText.
+  explicit ArticleExtractor(std::size_t batch = JoinedText::kDefaultBatch) : joined_(batch) {}
+
   // Adds the next line of the page, without its line end.
   void AddLine(std::string_view line) { joined_.AppendLine(line); }
 

@@ -42,6 +42,33 @@ void JoinedText::CatchUp() {
   }
   unscanned_ = end;
   line_ends_.clear();
+  // Dead runs that no junction holds can take part in no further
+  // occurrence: out with them while they are near in memory.
+  if (junctions_.empty()) Compact();
+}
+
+void JoinedText::Compact() {
+  if (dead_count_ > 0) {
+    char* data = buffer_.data();
+    const std::size_t size = buffer_.size();
+    std::size_t write = NextDead(dead_base_);
+    std::size_t read = write;
+    while (read < size) {
+      read = RunEndFromStart(read);
+      const std::size_t dead = NextDead(read);
+      std::memmove(data + write, data + read, dead - read);
+      write += dead - read;
+      read = dead;
+    }
+    unscanned_ -= size - write;  // everything dead lay before it
+    buffer_.resize(write);
+  }
+  dead_.clear();
+  dead_count_ = 0;
+  live_from_ = 0;
+  // Most occurrences found from now on start at most 15 characters before
+  // the text that has not been searched yet.
+  dead_base_ = (unscanned_ - std::min(unscanned_, kLinkSize - 1)) / 64 * 64;
 }
 
 std::size_t JoinedText::SearchStart() const {
@@ -95,29 +122,15 @@ void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
 std::string_view JoinedText::Finish() {
   CatchUp();
   RemovalPass(buffer_.size(), /*search_new_text=*/true);
-  if (dead_count_ > 0) {
-    char* data = buffer_.data();
-    std::size_t size = buffer_.size();
-    std::size_t write = NextDead(0);
-    std::size_t read = write;
-    while (read < size) {
-      read = RunEndFromStart(read);
-      std::size_t dead = NextDead(read);
-      std::memmove(data + write, data + read, dead - read);
-      write += dead - read;
-      read = dead;
-    }
-    buffer_.resize(write);
-    dead_.clear();
-    dead_count_ = 0;
-    live_from_ = 0;
-  }
+  junctions_.clear();  // no pass follows
+  Compact();
   return buffer_;
 }
 
 void JoinedText::Clear() {
   buffer_.clear();
   dead_.clear();
+  dead_base_ = 0;
   dead_count_ = 0;
   live_from_ = 0;
   junctions_.clear();
@@ -159,6 +172,16 @@ std::size_t JoinedText::NextLive(std::size_t pos) const {
 
 void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
   if (begin >= end) return;
+  if (begin < dead_base_) {
+    // A nesting taken apart level by level reaches back into text that was
+    // compacted: the bitmap grows to the front, at least doubling.
+    const std::size_t grow = std::max(dead_base_ - begin / 64 * 64, dead_.size() * 64);
+    const std::size_t new_base = dead_base_ - std::min(dead_base_, grow);
+    dead_.insert(dead_.begin(), (dead_base_ - new_base) / 64, 0);
+    dead_base_ = new_base;
+  }
+  begin -= dead_base_;
+  end -= dead_base_;
   if ((end - 1) / 64 + 1 >= dead_.size()) {
     dead_.resize(std::max((end - 1) / 64 + 2, 2 * dead_.size()), 0);
   }
@@ -175,14 +198,15 @@ void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
 }
 
 std::size_t JoinedText::NextDead(std::size_t pos) const {
-  std::size_t word = pos / 64;
+  const std::size_t bit = std::max(pos, dead_base_) - dead_base_;
+  std::size_t word = bit / 64;
   if (word >= dead_.size()) return buffer_.size();
-  std::uint64_t bits = dead_[word] & (~std::uint64_t{0} << (pos % 64));
+  std::uint64_t bits = dead_[word] & (~std::uint64_t{0} << (bit % 64));
   while (bits == 0) {
     if (++word == dead_.size()) return buffer_.size();
     bits = dead_[word];
   }
-  return word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+  return dead_base_ + word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
 std::optional<JoinedText::Occurrence> JoinedText::FindAcross(std::size_t junction,

@@ -25,8 +25,10 @@
 //  * Removed characters are not moved out of the buffer but marked dead, in
 //    a bitmap; a maximal run of dead characters is at least 16 long and
 //    records its own bounds in its first and last 8 bytes, so a walk over
-//    live characters steps across a run in one move. `Finish` compacts the
-//    live characters once, at the end.
+//    live characters steps across a run in one move. Once the passes have
+//    left no junction, the dead runs can take part in no further occurrence,
+//    and the live characters are moved together while they are still in the
+//    processor's cache.
 //
 // Most passes have no junction to look at and find nothing in their line;
 // such passes change nothing. So the passes are not run line by line as the
@@ -50,6 +52,12 @@ inline constexpr std::string_view kContinueReading = "Continue reading";
 
 class JoinedText {
  public:
+  // How much new text may wait for its passes, in bytes. Any amount gives
+  // the same text; this one keeps the waiting text in the processor's cache.
+  static constexpr std::size_t kDefaultBatch = 32 * 1024;
+
+  explicit JoinedText(std::size_t batch = kDefaultBatch) : batch_(batch) {}
+
   // Appends `line` and one space, then runs one removal pass.
   void AppendLine(std::string_view line) {
     AppendText(line);
@@ -62,7 +70,7 @@ class JoinedText {
   void EndLine() {
     buffer_.push_back(' ');
     line_ends_.push_back(buffer_.size());
-    if (buffer_.size() - unscanned_ >= kCatchUpSize) CatchUp();
+    if (buffer_.size() - unscanned_ >= batch_) CatchUp();
   }
 
   // Runs the final removal pass and returns the text: the live characters,
@@ -87,11 +95,11 @@ class JoinedText {
     std::size_t junction = 0;
   };
 
-  // How much new text waits for its passes at most.
-  static constexpr std::size_t kCatchUpSize = 32 * 1024;
-
   // Runs the passes of the lines that ended since the last catch-up.
   void CatchUp();
+  // Moves the live characters together, so that nothing is dead. Only
+  // between passes that leave no junctions.
+  void Compact();
   // Runs one removal pass over the text up to `limit`, where a line ended.
   // The search of the text after `unscanned_` may be left out when it is
   // known to find nothing.
@@ -102,7 +110,9 @@ class JoinedText {
 
   // The bitmap covers the buffer only up to its last dead character.
   bool IsDead(std::size_t pos) const {
-    return pos / 64 < dead_.size() && ((dead_[pos / 64] >> (pos % 64)) & 1U);
+    if (pos < dead_base_) return false;
+    const std::size_t bit = pos - dead_base_;
+    return bit / 64 < dead_.size() && ((dead_[bit / 64] >> (bit % 64)) & 1U);
   }
   // Marks buffer_[begin, end) dead.
   void MarkDead(std::size_t begin, std::size_t end);
@@ -120,15 +130,20 @@ class JoinedText {
   std::size_t NextLive(std::size_t pos) const;
   // Bit i tells whether buffer_[begin + i] is dead.
   std::uint64_t DeadBitsFrom(std::size_t begin) const {
-    const std::size_t word = begin / 64;
-    const std::size_t shift = begin % 64;
+    if (begin < dead_base_) {
+      const std::size_t gap = dead_base_ - begin;
+      return gap < 64 ? DeadBitsFrom(dead_base_) << gap : 0;
+    }
+    const std::size_t word = (begin - dead_base_) / 64;
+    const std::size_t shift = (begin - dead_base_) % 64;
     std::uint64_t bits = word < dead_.size() ? dead_[word] >> shift : 0;
     if (shift != 0 && word + 1 < dead_.size()) bits |= dead_[word + 1] << (64 - shift);
     return bits;
   }
   // The first dead position in buffer_[begin, end), or `end`.
   std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const {
-    for (; begin < end && begin / 64 < dead_.size(); begin += 64) {
+    for (begin = std::max(begin, dead_base_);
+         begin < end && (begin - dead_base_) / 64 < dead_.size(); begin += 64) {
       const std::uint64_t bits = DeadBitsFrom(begin);
       if (bits != 0) return std::min(end, begin + std::countr_zero(bits));
     }
@@ -150,8 +165,11 @@ class JoinedText {
   // returns the start of the merged run.
   std::size_t Remove(const Occurrence& occurrence);
 
+  std::size_t batch_;
   std::string buffer_;
-  std::vector<std::uint64_t> dead_;  // one bit per byte of buffer_
+  // One bit per byte of buffer_ from dead_base_ on; all before is live.
+  std::vector<std::uint64_t> dead_;
+  std::size_t dead_base_ = 0;
   std::size_t dead_count_ = 0;
   std::size_t live_from_ = 0;           // buffer_[live_from_, end) is all live
   std::vector<std::size_t> junctions_;  // starts of the runs the last pass made
