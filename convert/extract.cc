@@ -123,6 +123,53 @@ char* AppendKept(const char* block, std::uint64_t keep, char* write) {
   return write;
 }
 
+// Bits `count` and up of a block, and bits below `count`.
+std::uint64_t BitsFrom(std::size_t count) {
+  return count >= kBlock ? 0 : ~std::uint64_t{0} << count;
+}
+std::uint64_t BitsBelow(std::size_t count) { return ~BitsFrom(count); }
+
+// Strips the tags of text[begin, end) (see StrippingEnd for where that
+// stops) and moves what is left to text[to, ...), where `to` <= `begin`.
+// Returns the end of what it wrote. It may write up to `kBlock` characters
+// past that, so text must be writable up to end + kBlock.
+std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std::size_t to) {
+  const std::size_t stop = begin + StrippingEnd(std::string_view(text + begin, end - begin));
+
+  // The block at hand and the one after it, copied out before the writes
+  // behind them can reach them; zeros past `end`.
+  char window[2 * kBlock];
+  auto load = [&](char* into, std::size_t from) {
+    const std::size_t count = from < end ? std::min(kBlock, end - from) : 0;
+    std::memcpy(into, text + from, count);
+    if (count < kBlock) std::memset(into + count, 0, kBlock - count);
+  };
+  load(window, begin);
+  load(window + kBlock, begin + kBlock);
+
+  // Before `stop`, a character goes when it is a "<" or a ">" or lies in a
+  // tag, and a character lies in a tag when the last "<" or ">" before it is
+  // a "<". Adding the "<" bits to the bits of the characters that are no ">"
+  // carries each "<" up to the next ">", so the sum differs from them just
+  // at the characters from a "<" to its ">" (but at further "<" on the way).
+  char* write = text + to;
+  bool in_tag = false;  // a tag goes on from one block into the next
+  for (std::size_t pos = begin; pos < end; pos += kBlock) {
+    const Angles angles = FindAngles(window);
+    const std::uint64_t no_close = ~angles.close;
+    const std::uint64_t sum = no_close + angles.open;
+    const std::uint64_t total = sum + (in_tag ? 1 : 0);
+    in_tag = sum < no_close || total < sum;  // carried out of the block
+    const std::uint64_t tags = (total ^ no_close) | angles.open | angles.close;
+    const std::uint64_t keep =
+        (~tags | BitsFrom(stop > pos ? stop - pos : 0)) & BitsBelow(end - pos);
+    write = AppendKept(window, keep, write);
+    std::memcpy(window, window + kBlock, kBlock);
+    load(window + kBlock, pos + 2 * kBlock);
+  }
+  return write - text;
+}
+
 }  // namespace
 
 std::optional<std::string_view> FindArticle(std::string_view joined) {
@@ -137,54 +184,28 @@ std::optional<std::string_view> FindArticle(std::string_view joined) {
   return joined.substr(0, closing.start);
 }
 
-void AppendWithoutTags(std::string_view text, std::string& out) {
-  const std::size_t end = StrippingEnd(text);
-  const std::size_t out_start = out.size();
-  out.resize(out_start + text.size() + kBlock);  // AppendKept writes beyond what it keeps
-  char* write = out.data() + out_start;
-
-  // Up to `end`, a character goes when it is a "<" or a ">" or lies in a
-  // tag, and a character lies in a tag when the last "<" or ">" before it is
-  // a "<". Adding the "<" bits to the bits of the characters that are no ">"
-  // carries each "<" up to the next ">", so the sum differs from them just
-  // at the characters from a "<" to its ">" (but at further "<" on the way).
-  bool in_tag = false;  // a tag goes on from one block into the next
-  auto strip = [&](const char* block, std::uint64_t valid) {
-    const Angles angles = FindAngles(block);
-    const std::uint64_t no_close = ~angles.close;
-    const std::uint64_t sum = no_close + angles.open;
-    const std::uint64_t total = sum + (in_tag ? 1 : 0);
-    in_tag = sum < no_close || total < sum;  // carried out of the block
-    const std::uint64_t tags = (total ^ no_close) | angles.open | angles.close;
-    write = AppendKept(block, ~tags & valid, write);
-  };
-  std::size_t pos = 0;
-  for (; end - pos >= 2 * kBlock; pos += kBlock) strip(text.data() + pos, ~std::uint64_t{0});
-  // The last characters, from a copy padded to whole blocks.
-  char rest[4 * kBlock] = {};
-  std::memcpy(rest, text.data() + pos, end - pos);
-  for (std::size_t at = 0; pos + at < end; at += kBlock) {
-    const std::size_t count = std::min(kBlock, end - pos - at);
-    strip(rest + at, count == kBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1);
-  }
-
-  std::memcpy(write, text.data() + end, text.size() - end);
-  write += text.size() - end;
-  out.resize(write - out.data());
-}
-
 std::string ArticleExtractor::Finish(std::string_view page_name) {
-  const std::optional<std::string_view> article = FindArticle(joined_.Finish());
+  std::string text = joined_.Finish();
+  joined_.Clear();
+  const std::optional<std::string_view> article = FindArticle(text);
   if (!article) {
-    joined_.Clear();
     throw RuntimeError(ErrorNumber::kInvalidProcedureCall, "page has no closing rule",
                        std::string(page_name));
   }
-  std::string text;
-  text.reserve(page_name.size() + kHeadingBreak.size() + article->size() + kBlock);
-  text.append(page_name).append(kHeadingBreak);
-  AppendWithoutTags(*article, text);
-  joined_.Clear();
+  // The heading goes where the page's head was, the article right behind
+  // it: all in the same buffer.
+  const std::size_t heading = page_name.size() + kHeadingBreak.size();
+  std::size_t begin = article->data() - text.data();
+  std::size_t end = begin + article->size();
+  if (begin < heading) {
+    text.insert(0, heading - begin, ' ');
+    end += heading - begin;
+    begin = heading;
+  }
+  text.resize(std::max(text.size(), end + kBlock));  // see StripTagsInPlace
+  text.resize(StripTagsInPlace(text.data(), begin, end, heading));
+  std::memcpy(text.data(), page_name.data(), page_name.size());
+  std::memcpy(text.data() + page_name.size(), kHeadingBreak.data(), kHeadingBreak.size());
   return text;
 }
 

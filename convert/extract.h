@@ -61,10 +61,4 @@ std::string ExtractArticleText(std::string_view page_name, std::span<const std::
 // closing rule, which includes a text with no rule or only one.
 std::optional<std::string_view> FindArticle(std::string_view joined);
 
-// Appends `text` to `out` without its tags: each "<" is removed with
-// everything up to the first ">" after it, and each ">" before a "<" is
-// removed alone. A "<" with no ">" after it ends the stripping, and so does
-// a ">" with no "<" after it; the rest stays as it is.
-void AppendWithoutTags(std::string_view text, std::string& out);
-
 }  // namespace corvane

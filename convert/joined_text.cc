@@ -119,16 +119,18 @@ void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
   }
 }
 
-std::string_view JoinedText::Finish() {
+std::string JoinedText::Finish() {
   CatchUp();
   RemovalPass(buffer_.size(), /*search_new_text=*/true);
   junctions_.clear();  // no pass follows
   Compact();
-  return buffer_;
+  last_capacity_ = buffer_.capacity();
+  return std::move(buffer_);
 }
 
 void JoinedText::Clear() {
   buffer_.clear();
+  buffer_.reserve(last_capacity_);
   dead_.clear();
   dead_base_ = 0;
   dead_count_ = 0;

@@ -73,13 +73,12 @@ class JoinedText {
     if (buffer_.size() - unscanned_ >= batch_) CatchUp();
   }
 
-  // Runs the final removal pass and returns the text: the live characters,
-  // in order. The text stays valid until `Clear`; nothing may be appended
-  // before that.
-  std::string_view Finish();
+  // Runs the final removal pass and hands the text over: the live
+  // characters, in order. Call `Clear` before appending again.
+  std::string Finish();
 
-  // Forgets everything appended so far, keeping the memory for the next
-  // page.
+  // Forgets everything appended so far. The next text gets room for as much
+  // as the last one had, so that it grows without copying.
   void Clear();
 
  private:
@@ -167,6 +166,7 @@ class JoinedText {
 
   std::size_t batch_;
   std::string buffer_;
+  std::size_t last_capacity_ = 0;
   // One bit per byte of buffer_ from dead_base_ on; all before is live.
   std::vector<std::uint64_t> dead_;
   std::size_t dead_base_ = 0;
