@@ -131,21 +131,17 @@ std::uint64_t BitsBelow(std::size_t count) { return ~BitsFrom(count); }
 
 // Strips the tags of text[begin, end) (see StrippingEnd for where that
 // stops) and moves what is left to text[to, ...), where `to` <= `begin`.
-// Returns the end of what it wrote. It may write up to `kBlock` characters
-// past that, so text must be writable up to end + kBlock.
+// Returns the end of what it wrote. It reads and writes up to `2 * kBlock`
+// characters past `end`, so text must be that long.
 std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std::size_t to) {
   const std::size_t stop = begin + StrippingEnd(std::string_view(text + begin, end - begin));
 
-  // The block at hand and the one after it, copied out before the writes
-  // behind them can reach them; zeros past `end`.
+  // While the writing is less than two blocks behind the reading, the
+  // copies of whole blocks could overwrite characters not yet read: the
+  // block at hand and the next are read from a copy then. The distance
+  // never shrinks, and soon the text is read in place.
   char window[2 * kBlock];
-  auto load = [&](char* into, std::size_t from) {
-    const std::size_t count = from < end ? std::min(kBlock, end - from) : 0;
-    std::memcpy(into, text + from, count);
-    if (count < kBlock) std::memset(into + count, 0, kBlock - count);
-  };
-  load(window, begin);
-  load(window + kBlock, begin + kBlock);
+  std::memcpy(window, text + begin, sizeof window);
 
   // Before `stop`, a character goes when it is a "<" or a ">" or lies in a
   // tag, and a character lies in a tag when the last "<" or ">" before it is
@@ -155,7 +151,9 @@ std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std
   char* write = text + to;
   bool in_tag = false;  // a tag goes on from one block into the next
   for (std::size_t pos = begin; pos < end; pos += kBlock) {
-    const Angles angles = FindAngles(window);
+    const bool in_place = text + pos - write >= static_cast<std::ptrdiff_t>(2 * kBlock);
+    const char* block = in_place ? text + pos : window;
+    const Angles angles = FindAngles(block);
     const std::uint64_t no_close = ~angles.close;
     const std::uint64_t sum = no_close + angles.open;
     const std::uint64_t total = sum + (in_tag ? 1 : 0);
@@ -163,9 +161,11 @@ std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std
     const std::uint64_t tags = (total ^ no_close) | angles.open | angles.close;
     const std::uint64_t keep =
         (~tags | BitsFrom(stop > pos ? stop - pos : 0)) & BitsBelow(end - pos);
-    write = AppendKept(window, keep, write);
-    std::memcpy(window, window + kBlock, kBlock);
-    load(window + kBlock, pos + 2 * kBlock);
+    write = AppendKept(block, keep, write);
+    if (!in_place) {
+      std::memcpy(window, window + kBlock, kBlock);
+      std::memcpy(window + kBlock, text + pos + 2 * kBlock, kBlock);
+    }
   }
   return write - text;
 }
@@ -202,7 +202,7 @@ std::string ArticleExtractor::Finish(std::string_view page_name) {
     end += heading - begin;
     begin = heading;
   }
-  text.resize(std::max(text.size(), end + kBlock));  // see StripTagsInPlace
+  text.resize(std::max(text.size(), end + 3 * kBlock));  // see StripTagsInPlace
   text.resize(StripTagsInPlace(text.data(), begin, end, heading));
   std::memcpy(text.data(), page_name.data(), page_name.size());
   std::memcpy(text.data() + page_name.size(), kHeadingBreak.data(), kHeadingBreak.size());

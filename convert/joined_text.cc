@@ -185,7 +185,8 @@ void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
   begin -= dead_base_;
   end -= dead_base_;
   if ((end - 1) / 64 + 1 >= dead_.size()) {
-    dead_.resize(std::max((end - 1) / 64 + 2, 2 * dead_.size()), 0);
+    // Room for the whole text at once, and the word after it.
+    dead_.resize(std::max((end - 1) / 64, (buffer_.size() - dead_base_) / 64) + 2, 0);
   }
   if (end - begin < 64) {
     // At most two words; the one after the last is there (see above).
