@@ -1,12 +1,15 @@
 // The extraction of one page, fed as the folder run feeds it: the page's
 // bytes in chunks of 256 KiB through the line splitter. Reports bytes per
-// second of page, next to a memcpy of the same bytes and, on the smaller
-// pages, the literal version from the tests. Ends with the growth of the
-// time from the 1 MB to the 8 MB page, as an exponent of the size.
+// second of page, next to a memcpy of the same bytes and, on the smallest
+// pages, the literal version from the tests. Ends with a summary of the best
+// runs and the growth of the time from the 1 MB to the 8 MB page, as an
+// exponent of the size.
 //
 //   corvane_extract_bench [Google Benchmark flags]
+//   corvane_extract_bench --benchmark_repetitions=10   (as for the README)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -92,38 +95,51 @@ std::string SizeName(double mb) {
   return name;
 }
 
-// Prints what the console reporter prints, then how the time of the
+// Prints what the console reporter prints, then a summary: for each
+// benchmark its best CPU time and rate over the repetitions (the runs least
+// disturbed by whatever else the machine does), and how the best time of the
 // extraction grows from the 1 MB to the 8 MB page of each shape.
-class GrowthReporter : public benchmark::ConsoleReporter {
+class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      // With repetitions, the median stands for the benchmark.
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      std::string name = run.run_name.function_name;
-      times_[name] = run.GetAdjustedRealTime();
+      if (run.error_occurred || run.run_type == Run::RT_Aggregate) continue;
+      const std::string name = run.run_name.function_name;
+      auto [best, first] = best_.try_emplace(name, Best{run.GetAdjustedCPUTime(), 0});
+      if (first) order_.push_back(name);
+      best->second.time = std::min(best->second.time, run.GetAdjustedCPUTime());
+      if (auto rate = run.counters.find("bytes/s"); rate != run.counters.end()) {
+        best->second.rate = std::max(best->second.rate, rate->second.value);
+      }
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    bool header = false;
+    std::printf("\nBest of the repetitions (CPU time):\n");
+    for (const std::string& name : order_) {
+      const Best& best = best_[name];
+      std::printf("  %-24s %10.3f ms  %8.3f GB/s\n", name.c_str(), best.time, best.rate / 1e9);
+    }
+    std::printf("Growth of the extraction time from the 1 MB to the 8 MB page:\n");
     for (PageShape shape : kShapes) {
       const std::string prefix = "extract/" + std::string(NameOf(shape)) + "/";
-      auto small = times_.find(prefix + "1MB");
-      auto large = times_.find(prefix + "8MB");
-      if (small == times_.end() || large == times_.end()) continue;
-      if (!header) std::printf("\nTime growth from the 1 MB to the 8 MB page:\n");
-      header = true;
+      auto small = best_.find(prefix + "1MB");
+      auto large = best_.find(prefix + "8MB");
+      if (small == best_.end() || large == best_.end()) continue;
       std::printf("  %-8s size^%.2f\n", std::string(NameOf(shape)).c_str(),
-                  std::log(large->second / small->second) / std::log(8.0));
+                  std::log(large->second.time / small->second.time) / std::log(8.0));
     }
   }
 
  private:
-  std::map<std::string, double> times_;
+  struct Best {
+    double time;  // in the benchmark's unit, milliseconds
+    double rate;  // bytes per second
+  };
+  std::map<std::string, Best> best_;
+  std::vector<std::string> order_;
 };
 
 // Checks that the pages are what the benchmarks claim to measure: each one
@@ -173,7 +189,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  GrowthReporter reporter;
+  SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
