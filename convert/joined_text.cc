@@ -172,7 +172,7 @@ std::size_t JoinedText::NextLive(std::size_t pos) const {
   return pos;
 }
 
-void JoinedText::MarkDead(std::size_t begin, std::size_t end) {
+void JoinedText::MarkDeadSlowly(std::size_t begin, std::size_t end) {
   if (begin >= end) return;
   if (begin < dead_base_) {
     // A nesting taken apart level by level reaches back into text that was

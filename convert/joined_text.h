@@ -114,7 +114,20 @@ class JoinedText {
     return bit / 64 < dead_.size() && ((dead_[bit / 64] >> (bit % 64)) & 1U);
   }
   // Marks buffer_[begin, end) dead.
-  void MarkDead(std::size_t begin, std::size_t end);
+  void MarkDead(std::size_t begin, std::size_t end) {
+    // The usual case: a few characters, in the part of the text the bitmap
+    // already covers, with the word after them.
+    if (begin >= dead_base_ && end - begin < 64 && (end - dead_base_ + 63) / 64 < dead_.size()) {
+      const std::uint64_t bits = (std::uint64_t{1} << (end - begin)) - 1;
+      const std::size_t word = (begin - dead_base_) / 64;
+      const std::size_t shift = (begin - dead_base_) % 64;
+      dead_[word] |= bits << shift;
+      if (shift != 0) dead_[word + 1] |= bits >> (64 - shift);
+    } else {
+      MarkDeadSlowly(begin, end);
+    }
+  }
+  void MarkDeadSlowly(std::size_t begin, std::size_t end);
 
   // Bounds of a dead run, kept in its first and last bytes.
   std::size_t RunEndFromStart(std::size_t run_start) const;
