@@ -58,14 +58,15 @@ class JoinedText {
 
   explicit JoinedText(std::size_t batch = kDefaultBatch) : batch_(batch) {}
 
-  // Appends `line` and one space, then runs one removal pass.
+  // Appends `line` and one space; its removal pass follows, at once or
+  // with the rest of its batch.
   void AppendLine(std::string_view line) {
     AppendText(line);
     EndLine();
   }
 
   // The same in pieces: `AppendText` adds characters to the current line,
-  // `EndLine` adds the space and runs the pass.
+  // `EndLine` adds the space and ends the line.
   void AppendText(std::string_view text) { buffer_.append(text); }
   void EndLine() {
     buffer_.push_back(' ');
@@ -107,7 +108,8 @@ class JoinedText {
   // characters before it.
   std::size_t SearchStart() const;
 
-  // The bitmap covers the buffer only up to its last dead character.
+  // The bitmap covers buffer_ from dead_base_ on, as far as there are dead
+  // characters; all else is live.
   bool IsDead(std::size_t pos) const {
     if (pos < dead_base_) return false;
     const std::size_t bit = pos - dead_base_;
