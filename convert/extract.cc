@@ -6,10 +6,7 @@
 #include <cstring>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "convert/blocks.h"
 #include "platform/runtime.h"
 
 namespace corvane {
@@ -45,37 +42,15 @@ DashRun FindRule(std::string_view text) {
   return {};
 }
 
-// The tag stripping looks at 64 characters at a time: one bit per character
-// tells whether it is a "<" (or a ">").
-constexpr std::size_t kBlock = 64;
-
+// The "<" and ">" of a block, one bit each.
 struct Angles {
-  std::uint64_t open = 0;
-  std::uint64_t close = 0;
+  std::uint64_t open;
+  std::uint64_t close;
 };
 
 Angles FindAngles(const char* block) {
-  Angles angles;
-#if defined(__SSE2__)
-  const __m128i open = _mm_set1_epi8('<');
-  const __m128i close = _mm_set1_epi8('>');
-  for (std::size_t i = 0; i < kBlock / 16; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
-    const auto bits = [&](__m128i wanted) {
-      return std::uint64_t{
-                 static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)))}
-             << (16 * i);
-    };
-    angles.open |= bits(open);
-    angles.close |= bits(close);
-  }
-#else
-  for (std::size_t i = 0; i < kBlock; ++i) {
-    angles.open |= std::uint64_t{block[i] == '<'} << i;
-    angles.close |= std::uint64_t{block[i] == '>'} << i;
-  }
-#endif
-  return angles;
+  const Masks masks = MasksOf(block, '<', '>');
+  return {masks.first, masks.second};
 }
 
 // Where the stripping ends: at the first "<" with no ">" after it, or at the
@@ -106,28 +81,6 @@ std::size_t StrippingEnd(std::string_view text) {
   const std::size_t closing = text.find('>', last_open + 1);
   return std::min(text.find('>', closing + 1), text.size());
 }
-
-// Appends the characters of `block` that `keep` marks to `write` and
-// returns the new end. Each run of kept characters is copied with one move
-// of `kBlock` characters, whatever its length: `block` must be readable for
-// `2 * kBlock` characters and `write` writable for `kBlock` more than it
-// keeps.
-char* AppendKept(const char* block, std::uint64_t keep, char* write) {
-  while (keep != 0) {
-    const int start = std::countr_zero(keep);
-    const int length = std::countr_zero(~(keep >> start));
-    std::memcpy(write, block + start, kBlock);
-    write += length;
-    keep &= keep + (keep & -keep);  // clears the run
-  }
-  return write;
-}
-
-// Bits `count` and up of a block, and bits below `count`.
-std::uint64_t BitsFrom(std::size_t count) {
-  return count >= kBlock ? 0 : ~std::uint64_t{0} << count;
-}
-std::uint64_t BitsBelow(std::size_t count) { return ~BitsFrom(count); }
 
 // Strips the tags of text[begin, end) (see StrippingEnd for where that
 // stops) and moves what is left to text[to, ...), where `to` <= `begin`.

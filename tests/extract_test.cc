@@ -248,7 +248,7 @@ std::optional<std::string> ExtractInChunks(ArticleExtractor& extractor, const st
                                            std::mt19937& random) {
   Sink sink(extractor);
   LineSplitter splitter;
-  std::uniform_int_distribution<std::size_t> chunk(1, 24);
+  std::uniform_int_distribution<std::size_t> chunk(1, random() % 2 == 0 ? 24 : 300);
   for (std::size_t at = 0; at < page.size();) {
     const std::size_t size = std::min(chunk(random), page.size() - at);
     splitter.Feed(std::string_view(page).substr(at, size), sink);
