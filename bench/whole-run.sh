@@ -8,9 +8,10 @@
 # same pages where they are installed. Then the peak memory of
 # corvane2txt-cli for one page of 8 MB and its time on an empty folder.
 #
-# Every time is the minimum of several runs. Before each run the pages are
-# copied afresh into the folder and flushed to disk, outside the timing; they
-# are in the page cache, as pages saved a moment ago would be.
+# Every time is the minimum of several runs, taken in rounds in which the
+# programs take turns. Before each run the pages are copied afresh into the
+# folder and flushed to disk, outside the timing; they are in the page cache,
+# as pages saved a moment ago would be.
 #
 #   bench/whole-run.sh [--quick] [BUILD_DIR]
 #
@@ -37,9 +38,10 @@ for tool in hyperfine /usr/bin/time; do
 done
 
 if $quick; then
-  runs=2 folder_pages=3 folder_size=20000 single_size=200000 big_size=1000000 empty_runs=5
+  rounds=1 runs=2 folder_pages=3 folder_size=20000 single_size=200000 big_size=1000000 empty_runs=5
 else
-  runs=10 folder_pages=100 folder_size=200000 single_size=2000000 big_size=8000000 empty_runs=300
+  rounds=3 runs=5 folder_pages=100 folder_size=200000 single_size=2000000 big_size=8000000
+  empty_runs=300
 fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/corvane-whole-run.XXXXXX")
@@ -59,28 +61,37 @@ if command -v html2text >/dev/null; then
 fi
 chmod +x "$scratch"/w3m-dump "$scratch"/html2text 2>/dev/null || true
 
-# Prints the times of a hyperfine CSV export (command, mean, stddev, median,
-# user, system, min, max; in seconds) with each minimum as a multiple of the
-# I/O floor's.
+# Prints the times of hyperfine CSV exports (command, mean, stddev, median,
+# user, system, min, max; in seconds): for each command its minimum and the
+# median of its rounds' medians, and the minimum as a multiple of the I/O
+# floor's.
 summary() {
-  awk -F, 'NR > 1 { name[NR] = $1; median[NR] = $4; min[NR] = $7; if ($1 == "I/O floor") floor = $7 }
-           END { for (i = 2; i <= NR; ++i)
+  awk -F, 'FNR == 1 { next }
+           !($1 in min) { order[++count] = $1; min[$1] = $7 }
+           { if ($7 < min[$1]) min[$1] = $7; medians[$1] = medians[$1] " " $4 }
+           END { floor = min["I/O floor"]
+                 for (i = 1; i <= count; ++i) {
+                   name = order[i]; n = split(medians[name], m, " ")
+                   for (a = 1; a <= n; ++a) for (b = a + 1; b <= n; ++b) if (m[b] < m[a]) { t = m[a]; m[a] = m[b]; m[b] = t }
                    printf "  %-16s min %9.2f ms   median %9.2f ms   %6.2f x I/O floor\n",
-                          name[i], min[i] * 1000, median[i] * 1000, min[i] / floor }' "$1"
+                          name, min[name] * 1000, m[int((n + 1) / 2)] * 1000, min[name] / floor } }' "$@"
 }
 
-# time_folder NAME COUNT SIZE
+# time_folder NAME COUNT SIZE: the commands take turns, in rounds, so that
+# a slow spell of the machine does not fall on one of them only.
 time_folder() {
   local dir=$scratch/$1
   mkdir -p "$dir/pages" "$dir/run"
   "$make_pages" "$dir/pages" "$2" "$3"
   echo
-  echo "== $1: $2 page(s) of $3 bytes, minimum of $runs runs"
-  (cd "$dir/run" && hyperfine -N --style basic --runs "$runs" --warmup 1 \
-     --prepare "sh -c 'rm -f ./*; cp ../pages/*.html .; sync ./*.html .'" \
-     --export-csv "$dir/times.csv" \
-     -n corvane2txt-cli "$cli" -n "I/O floor" "$floor" "${others[@]}" >"$dir/hyperfine.log")
-  summary "$dir/times.csv"
+  echo "== $1: $2 page(s) of $3 bytes, minimum of $((rounds * runs)) runs"
+  for round in $(seq "$rounds"); do
+    (cd "$dir/run" && hyperfine -N --style basic --runs "$runs" --warmup 1 \
+       --prepare "sh -c 'rm -f ./*; cp ../pages/*.html .; sync ./*.html .'" \
+       --export-csv "$dir/times-$round.csv" \
+       -n corvane2txt-cli "$cli" -n "I/O floor" "$floor" "${others[@]}" >"$dir/hyperfine.log" 2>&1)
+  done
+  summary "$dir"/times-*.csv
 }
 
 cd "$scratch"
@@ -99,6 +110,6 @@ echo
 echo "== empty folder, minimum of $empty_runs runs"
 mkdir -p empty
 (cd empty && hyperfine -N --style basic --runs "$empty_runs" --warmup 10 \
-   --export-csv "$scratch/empty.csv" -n corvane2txt-cli "$cli" >/dev/null)
+   --export-csv "$scratch/empty.csv" -n corvane2txt-cli "$cli" >"$scratch/empty.log" 2>&1)
 awk -F, 'NR == 2 { printf "  %-16s min %9.2f ms   median %9.2f ms\n", $1, $7 * 1000, $4 * 1000 }' \
   "$scratch/empty.csv"
