@@ -18,6 +18,40 @@ constexpr std::size_t kNone = std::string::npos;
 constexpr std::size_t kBoundSize = sizeof(std::uint64_t);
 static_assert(kLinkSize >= 2 * kBoundSize, "a dead run must hold both of its bounds");
 
+// Around a junction: up to 15 live characters on either side.
+constexpr std::size_t kSide = kLinkSize - 1;
+constexpr std::uint64_t kSideBits = (std::uint64_t{1} << kSide) - 1;
+
+// Where in `window` (the characters on either side of a junction, the
+// left side ending at `kSide`; readable for 32 characters) an occurrence
+// across the junction starts, among the first `starts` places, or npos.
+// There is at most one: two would overlap. Only starts where the first and
+// last characters match are compared in full, and they are picked out
+// without a branch per start.
+std::size_t LinkInWindow(const char* window, std::size_t starts) {
+#if defined(__SSE2__)
+  const __m128i firsts = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)),
+                                        _mm_set1_epi8(kContinueReading.front()));
+  const __m128i lasts =
+      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window + kSide)),
+                     _mm_set1_epi8(kContinueReading.back()));
+  std::uint32_t candidates = _mm_movemask_epi8(_mm_and_si128(firsts, lasts));
+#else
+  std::uint32_t candidates = 0;
+  for (std::size_t start = 0; start < kSide; ++start) {
+    const bool ends_match = (window[start] == kContinueReading.front()) &
+                            (window[start + kSide] == kContinueReading.back());
+    candidates |= std::uint32_t{ends_match} << start;
+  }
+#endif
+  candidates &= (std::uint32_t{1} << starts) - 1;
+  for (; candidates != 0; candidates &= candidates - 1) {
+    const std::size_t start = std::countr_zero(candidates);
+    if (std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) return start;
+  }
+  return kNone;
+}
+
 }  // namespace
 
 void JoinedText::CatchUp() {
@@ -29,15 +63,27 @@ void JoinedText::CatchUp() {
   // skipped.
   std::size_t next = FindFirst(SearchStart(), end);
   for (std::size_t line = 0; line < line_ends_.size(); ++line) {
-    bool own = next != kNone && next + kLinkSize - 1 < line_ends_[line];
-    if (!own && junctions_.empty()) {
+    // The line in which `next` ends.
+    const std::size_t own_line =
+        next == kNone
+            ? line_ends_.size()
+            : std::upper_bound(line_ends_.begin() + line, line_ends_.end(), next + kLinkSize - 1) -
+                  line_ends_.begin();
+    if (own_line > line && junctions_.empty()) {
       if (next == kNone) break;
-      line = std::upper_bound(line_ends_.begin() + line, line_ends_.end(), next + kLinkSize - 1) -
-             line_ends_.begin();
+      line = own_line;
       unscanned_ = line_ends_[line - 1];
-      own = true;
+    } else if (own_line > line && junctions_.size() == 1) {
+      // The passes up to that line have one junction and nothing else.
+      const std::size_t done = TakeApartNesting(own_line - line, line_ends_[line]);
+      if (done > 0) {
+        line += done - 1;
+        unscanned_ = line_ends_[line];
+        continue;
+      }
     }
-    RemovalPass(line_ends_[line], own);
+    const bool own = line == own_line;
+    RemovalPass(line_ends_[line], own, next);
     if (own) next = FindFirst(SearchStart(), end);
   }
   unscanned_ = end;
@@ -75,7 +121,7 @@ std::size_t JoinedText::SearchStart() const {
   return std::max(unscanned_ - std::min(kLinkSize - 1, unscanned_), live_from_);
 }
 
-void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
+void JoinedText::RemovalPass(std::size_t limit, bool search_new_text, std::size_t first_new) {
   if (junctions_.size() == 1 && !search_new_text) {
     // The usual pass while a nesting is taken apart, one level a line: one
     // junction and nothing else.
@@ -97,8 +143,9 @@ void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
   }
   junctions_.clear();
   // Occurrences with dead characters inside were found at the junctions;
-  // the others lie in live bytes from at most 15 before the new text on.
-  if (search_new_text) FindWithin(SearchStart(), limit, found_);
+  // the others lie in live bytes from at most 15 before the new text on,
+  // and from `first_new` on.
+  if (search_new_text) FindWithin(std::max(SearchStart(), first_new), limit, found_);
   unscanned_ = limit;
   if (found_.empty()) return;
 
@@ -121,7 +168,7 @@ void JoinedText::RemovalPass(std::size_t limit, bool search_new_text) {
 
 std::string JoinedText::Finish() {
   CatchUp();
-  RemovalPass(buffer_.size(), /*search_new_text=*/true);
+  RemovalPass(buffer_.size(), /*search_new_text=*/true, /*first_new=*/0);
   junctions_.clear();  // no pass follows
   Compact();
   last_capacity_ = buffer_.capacity();
@@ -212,18 +259,52 @@ std::size_t JoinedText::NextDead(std::size_t pos) const {
   return dead_base_ + word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
+std::size_t JoinedText::TakeApartNesting(std::size_t passes, std::size_t limit) {
+  std::size_t start = junctions_.front();
+  std::size_t end = RunEndFromStart(start);
+  std::size_t done = 0;
+  for (; done < passes; ++done) {
+    // The run with 15 live characters on either side, all before `limit`.
+    if (start < kSide || end + kSide > limit || (DeadBitsFrom(start - kSide) & kSideBits) != 0 ||
+        (DeadBitsFrom(end) & kSideBits) != 0) {
+      break;
+    }
+    char window[2 * kSide + 2] = {};
+    std::memcpy(window, buffer_.data() + start - kSide, kSide);
+    std::memcpy(window + kSide, buffer_.data() + end, kSide);
+    const std::size_t at = LinkInWindow(window, kSide);
+    if (at == kNone) {
+      WriteRunBounds(start, end);
+      junctions_.clear();  // the pass finds nothing: the nesting is gone
+      return done + 1;
+    }
+    const std::size_t first = start - kSide + at;
+    const std::size_t last = end + at;
+    if ((first > 0 && IsDead(first - 1)) || (last + 1 < buffer_.size() && IsDead(last + 1))) {
+      break;  // the run would merge with another: left to the general pass
+    }
+    MarkDead(first, start);
+    MarkDead(end, last + 1);
+    dead_count_ += kLinkSize;
+    start = first;
+    end = last + 1;
+    live_from_ = std::max(live_from_, end);
+  }
+  WriteRunBounds(start, end);
+  junctions_.front() = start;
+  return done;
+}
+
 std::optional<JoinedText::Occurrence> JoinedText::FindAcross(std::size_t junction,
                                                              std::size_t limit) const {
   const std::size_t left_end = junction;
   const std::size_t right_begin = RunEndFromStart(junction);
-  constexpr std::size_t kSide = kLinkSize - 1;
   // The live characters on either side, up to 15 each, with their positions
   // where they are not simply the 15 right before and after the junction.
   char window[2 * kSide + 2] = {};  // two more for reading 16 at a time
   std::size_t positions[2 * kSide];
   std::size_t left = 0;
   std::size_t count = 0;
-  constexpr std::uint64_t kSideBits = (std::uint64_t{1} << kSide) - 1;
   const bool plain = left_end >= kSide && right_begin + kSide <= limit &&
                      (DeadBitsFrom(left_end - kSide) & kSideBits) == 0 &&
                      (DeadBitsFrom(right_begin) & kSideBits) == 0;
@@ -249,47 +330,33 @@ std::optional<JoinedText::Occurrence> JoinedText::FindAcross(std::size_t junctio
   }
 
   // An occurrence across the junction starts on its left side and ends on
-  // its right side; two such occurrences would overlap, so there is at most
-  // one. Only starts where the first and last characters match are
-  // compared in full, and they are picked out without a branch per start.
-#if defined(__SSE2__)
-  const __m128i firsts = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)),
-                                        _mm_set1_epi8(kContinueReading.front()));
-  const __m128i lasts =
-      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window + kSide)),
-                     _mm_set1_epi8(kContinueReading.back()));
-  std::uint32_t candidates = _mm_movemask_epi8(_mm_and_si128(firsts, lasts));
-#else
-  std::uint32_t candidates = 0;
-  for (std::size_t start = 0; start < kSide; ++start) {
-    const bool ends_match = (window[start] == kContinueReading.front()) &
-                            (window[start + kSide] == kContinueReading.back());
-    candidates |= std::uint32_t{ends_match} << start;
-  }
-#endif
+  // its right side.
   const std::size_t starts = count >= kLinkSize ? std::min(left, count - kLinkSize + 1) : 0;
-  candidates &= (std::uint32_t{1} << starts) - 1;
-  for (; candidates != 0; candidates &= candidates - 1) {
-    const std::size_t start = std::countr_zero(candidates);
-    if (std::memcmp(window + start, kContinueReading.data(), kLinkSize) == 0) {
-      if (plain) {
-        return Occurrence{left_end - kSide + start, right_begin + start, Layout::kAroundJunction,
-                          junction};
-      }
-      return Occurrence{positions[start], positions[start + kLinkSize - 1], Layout::kScattered};
-    }
+  const std::size_t start = LinkInWindow(window, starts);
+  if (start == kNone) return std::nullopt;
+  if (plain) {
+    return Occurrence{left_end - kSide + start, right_begin + start, Layout::kAroundJunction,
+                      junction};
   }
-  return std::nullopt;
+  return Occurrence{positions[start], positions[start + kLinkSize - 1], Layout::kScattered};
 }
 
 std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
   if (end - begin < kLinkSize) return kNone;
   const char* const data = buffer_.data();
   const char* const last_start = data + end - kLinkSize;
-  for (const char* at = data + begin; at <= last_start; ++at) {
-    at = static_cast<const char*>(std::memchr(at, kContinueReading[0], last_start - at + 1));
+  const char* at = data + begin;
+  while (at <= last_start) {
+    at = static_cast<const char*>(std::memchr(at, kContinueReading.front(), last_start + 1 - at));
     if (at == nullptr) break;
-    if (std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) return at - data;
+    // Where "C" comes thick ("ContinContinContin..."), the next one is a few
+    // characters on: look there before calling memchr again.
+    for (const char* const near_end = std::min(at + 16, last_start + 1); at < near_end; ++at) {
+      if (*at == kContinueReading.front() &&
+          std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) {
+        return at - data;
+      }
+    }
   }
   return kNone;
 }

@@ -102,8 +102,15 @@ class JoinedText {
   void Compact();
   // Runs one removal pass over the text up to `limit`, where a line ended.
   // The search of the text after `unscanned_` may be left out when it is
-  // known to find nothing.
-  void RemovalPass(std::size_t limit, bool search_new_text);
+  // known to find nothing, and starts at `first_new` when nothing lies
+  // before that.
+  void RemovalPass(std::size_t limit, bool search_new_text, std::size_t first_new);
+  // Runs up to `passes` passes that have the one junction in junctions_ to
+  // look at and nothing else, none with text at or after `limit` in reach:
+  // a nesting taken apart one level a pass, as long as each level lies
+  // around the run alone. Returns the passes run; junctions_ holds what the
+  // last one left.
+  std::size_t TakeApartNesting(std::size_t passes, std::size_t limit);
   // Where the search of the text after `unscanned_` starts: up to 15 live
   // characters before it.
   std::size_t SearchStart() const;
