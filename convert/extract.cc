@@ -84,8 +84,8 @@ std::size_t StrippingEnd(std::string_view text) {
 
 // Strips the tags of text[begin, end) (see StrippingEnd for where that
 // stops) and moves what is left to text[to, ...), where `to` <= `begin`.
-// Returns the end of what it wrote. It reads and writes up to `2 * kBlock`
-// characters past `end`, so text must be that long.
+// Returns the end of what it wrote. It reads up to `3 * kBlock` characters
+// past `end` and writes up to `kBlock`, so text must be that long.
 std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std::size_t to) {
   const std::size_t stop = begin + StrippingEnd(std::string_view(text + begin, end - begin));
 

@@ -111,6 +111,14 @@ TEST(ArticleExtractor, LinesInPiecesEqualWholeLines) {
   EXPECT_EQ(pieces.Finish("p.html"), kHead + "  text  ");
 }
 
+// The heading takes the place of what came before the article; here that
+// is less than the heading needs.
+TEST(ArticleExtractor, HeadingLongerThanWhatPrecedesTheArticle) {
+  const std::string name = "a page with a name longer than the rule.html";
+  EXPECT_EQ(ExtractArticleText(name, std::vector<std::string>{R + "a<b>c", "d" + R}),
+            name + "\r\n\r\nac d");
+}
+
 TEST(ArticleExtractor, IsReadyForTheNextPageAfterAFailure) {
   ArticleExtractor extractor;
   extractor.AddLine("no rule at all");
