@@ -6,7 +6,10 @@
 // exponent of the size.
 //
 //   corvane_extract_bench [Google Benchmark flags]
-//   corvane_extract_bench --benchmark_repetitions=10   (as for the README)
+//   corvane_extract_bench --benchmark_repetitions=10
+//                         --benchmark_enable_random_interleaving=true
+// (as for the README: repetitions interleaved, so that a slow spell of the
+// machine does not spoil all the runs of one benchmark)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -116,8 +119,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (run.error_occurred) continue;
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min") continue;
       const std::string name = run.run_name.function_name;
-      auto [best, first] = best_.try_emplace(name, Best{run.GetAdjustedCPUTime(), 0});
-      if (first) order_.push_back(name);
+      auto best = best_.try_emplace(name, Best{run.GetAdjustedCPUTime(), 0}).first;
       best->second.time = std::min(best->second.time, run.GetAdjustedCPUTime());
       if (auto page = run.counters.find("page"); page != run.counters.end()) {
         best->second.page = page->second.value;
@@ -128,10 +130,16 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nBest runs (CPU time):\n");
-    for (const std::string& name : order_) {
-      const Best& best = best_[name];
-      std::printf("  %-24s %10.3f ms  %8.3f GB/s\n", name.c_str(), best.time,
-                  best.page / (best.time / 1e3) / 1e9);
+    for (PageShape shape : kShapes) {
+      for (double mb : kSizesInMB) {
+        for (const char* kind : {"extract/", "memcpy/", "reference/"}) {
+          const std::string name = kind + std::string(NameOf(shape)) + "/" + SizeName(mb);
+          auto best = best_.find(name);
+          if (best == best_.end()) continue;
+          std::printf("  %-24s %10.3f ms  %8.3f GB/s\n", name.c_str(), best->second.time,
+                      best->second.page / (best->second.time / 1e3) / 1e9);
+        }
+      }
     }
     std::printf("Growth of the extraction time from the 1 MB to the 8 MB page:\n");
     for (PageShape shape : kShapes) {
@@ -150,7 +158,6 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     double page;  // bytes
   };
   std::map<std::string, Best> best_;
-  std::vector<std::string> order_;
 };
 
 // Checks that the pages are what the benchmarks claim to measure: each one
