@@ -1,87 +1,164 @@
 #include "convert/extract.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "convert/blocks.h"
 #include "platform/runtime.h"
 
 namespace corvane {
 
 namespace {
 
-// The position of the first run of at least `kRule.size()` dashes in `text`
-// and the run's whole length, or npos.
+// The first run of at least `kRule.size()` dashes in `text`: its start and
+// its whole length.
 struct DashRun {
   std::size_t start = std::string_view::npos;
   std::size_t length = 0;
 };
 
 DashRun FindRule(std::string_view text) {
-  std::size_t pos = text.find('-');
-  while (pos != std::string_view::npos) {
-    std::size_t end = text.find_first_not_of('-', pos);
-    if (end == std::string_view::npos) end = text.size();
-    if (end - pos >= kRule.size()) return {pos, end - pos};
-    pos = text.find('-', end);
+  // Such a run covers at least one of the positions 17, 35, 53, ... (every
+  // 18th), so only those need a look; a dash there is widened to its run.
+  // Runs are met in text order, so the first long enough is the first rule.
+  const std::size_t size = text.size();
+  std::size_t probe = kRule.size() - 1;
+  while (probe < size) {
+    if (text[probe] != '-') {
+      probe += kRule.size();
+      continue;
+    }
+    std::size_t start = probe;
+    while (start > 0 && text[start - 1] == '-') --start;
+    std::size_t end = probe + 1;
+    while (end < size && text[end] == '-') ++end;
+    if (end - start >= kRule.size()) return {start, end - start};
+    // text[end] is no dash: a run after it starts at end + 1 or later.
+    probe = end + kRule.size();
   }
   return {};
 }
 
-// Removes, in place, every "<...>" from the first "<" to the first ">" after
-// it, and every ">" that comes before the first "<" still left. Stops when
-// either character is gone from the rest of the text, so a lone "<" with no
-// ">" after it, or a lone ">" with no "<" anywhere, stays.
-std::size_t StripTags(char* text, std::size_t size) {
-  const char* const end = text + size;
-  const char* read = text;
-  char* write = text;
-  // The first "<" at or after `read`, cached until `read` passes it.
-  const char* open = static_cast<const char*>(std::memchr(read, '<', size));
-  while (open != nullptr) {
-    const char* close = static_cast<const char*>(std::memchr(read, '>', end - read));
-    if (close == nullptr) break;
-    const char* cut_from = close < open ? close : open;
-    std::memmove(write, read, cut_from - read);
-    write += cut_from - read;
-    read = close + 1;
-    if (read > open) open = static_cast<const char*>(std::memchr(read, '<', end - read));
+// The "<" and ">" of a block, one bit each.
+struct Angles {
+  std::uint64_t open;
+  std::uint64_t close;
+};
+
+Angles FindAngles(const char* block) {
+  const Masks masks = MasksOf(block, '<', '>');
+  return {masks.first, masks.second};
+}
+
+// Where the stripping ends: at the first "<" with no ">" after it, or at the
+// first ">" outside a tag with no "<" after it. What follows stays as it is.
+std::size_t StrippingEnd(std::string_view text) {
+  // The last "<" and the last ">", looked for from the end.
+  std::size_t last_open = std::string_view::npos;
+  std::size_t last_close = std::string_view::npos;
+  std::size_t pos = text.size();
+  for (; pos >= kBlock &&
+         (last_open == std::string_view::npos || last_close == std::string_view::npos);
+       pos -= kBlock) {
+    const Angles angles = FindAngles(text.data() + pos - kBlock);
+    auto last = [&](std::uint64_t bits) { return pos - 1 - std::countl_zero(bits); };
+    if (last_open == std::string_view::npos && angles.open != 0) last_open = last(angles.open);
+    if (last_close == std::string_view::npos && angles.close != 0) last_close = last(angles.close);
   }
-  std::memmove(write, read, end - read);
-  write += end - read;
+  if (last_open == std::string_view::npos) last_open = text.substr(0, pos).rfind('<');
+  if (last_close == std::string_view::npos) last_close = text.substr(0, pos).rfind('>');
+
+  if (last_open == std::string_view::npos) return std::min(text.find('>'), text.size());
+  if (last_close == std::string_view::npos || last_open > last_close) {
+    // Outside any tag after the last ">": the first "<" after it stays.
+    return text.find('<', last_close == std::string_view::npos ? 0 : last_close + 1);
+  }
+  // After the last "<" only ">" follow: the first closes a tag, a second
+  // one stays.
+  const std::size_t closing = text.find('>', last_open + 1);
+  return std::min(text.find('>', closing + 1), text.size());
+}
+
+// Strips the tags of text[begin, end) (see StrippingEnd for where that
+// stops) and moves what is left to text[to, ...), where `to` <= `begin`.
+// Returns the end of what it wrote. It reads up to `3 * kBlock` characters
+// past `end` and writes up to `kBlock`, so text must be that long.
+std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std::size_t to) {
+  const std::size_t stop = begin + StrippingEnd(std::string_view(text + begin, end - begin));
+
+  // While the writing is less than two blocks behind the reading, the
+  // copies of whole blocks could overwrite characters not yet read: the
+  // block at hand and the next are read from a copy then. The distance
+  // never shrinks, and soon the text is read in place.
+  char window[2 * kBlock];
+  std::memcpy(window, text + begin, sizeof window);
+
+  // Before `stop`, a character goes when it is a "<" or a ">" or lies in a
+  // tag, and a character lies in a tag when the last "<" or ">" before it is
+  // a "<". Adding the "<" bits to the bits of the characters that are no ">"
+  // carries each "<" up to the next ">", so the sum differs from them just
+  // at the characters from a "<" to its ">" (but at further "<" on the way).
+  char* write = text + to;
+  bool in_tag = false;  // a tag goes on from one block into the next
+  for (std::size_t pos = begin; pos < end; pos += kBlock) {
+    const bool in_place = text + pos - write >= static_cast<std::ptrdiff_t>(2 * kBlock);
+    const char* block = in_place ? text + pos : window;
+    const Angles angles = FindAngles(block);
+    const std::uint64_t no_close = ~angles.close;
+    const std::uint64_t sum = no_close + angles.open;
+    const std::uint64_t total = sum + (in_tag ? 1 : 0);
+    in_tag = sum < no_close || total < sum;  // carried out of the block
+    const std::uint64_t tags = (total ^ no_close) | angles.open | angles.close;
+    const std::uint64_t keep =
+        (~tags | BitsFrom(stop > pos ? stop - pos : 0)) & BitsBelow(end - pos);
+    write = AppendKept(block, keep, write);
+    if (!in_place) {
+      std::memcpy(window, window + kBlock, kBlock);
+      std::memcpy(window + kBlock, text + pos + 2 * kBlock, kBlock);
+    }
+  }
   return write - text;
 }
 
 }  // namespace
 
-bool CutArticle(std::string& joined) {
-  std::string_view text = joined;
-  // Drop everything up to the opening rule, the rule itself and any dashes
-  // right behind it: the whole run of dashes the rule is part of. A text
-  // without an opening rule has no closing one either.
-  const DashRun opening = FindRule(text);
-  if (opening.start == std::string_view::npos) return false;
-  text.remove_prefix(opening.start + opening.length);
-  const DashRun closing = FindRule(text);
-  if (closing.start == std::string_view::npos) return false;
-  text = text.substr(0, closing.start);
-
-  const std::size_t offset = text.data() - joined.data();
-  const std::size_t length = StripTags(joined.data() + offset, text.size());
-  joined.erase(offset + length);
-  joined.erase(0, offset);
-  return true;
+std::optional<std::string_view> FindArticle(std::string_view joined) {
+  // Everything up to the opening rule goes, with the rule itself and any
+  // dashes right behind it: the whole run of dashes the rule is part of. A
+  // text without an opening rule has no closing one either.
+  const DashRun opening = FindRule(joined);
+  if (opening.start == std::string_view::npos) return std::nullopt;
+  joined.remove_prefix(opening.start + opening.length);
+  const DashRun closing = FindRule(joined);
+  if (closing.start == std::string_view::npos) return std::nullopt;
+  return joined.substr(0, closing.start);
 }
 
 std::string ArticleExtractor::Finish(std::string_view page_name) {
-  joined_.RemovalPass();
-  std::string article = joined_.Take();
-  if (!CutArticle(article)) {
+  std::string text = joined_.Finish();
+  joined_.Clear();
+  const std::optional<std::string_view> article = FindArticle(text);
+  if (!article) {
     throw RuntimeError(ErrorNumber::kInvalidProcedureCall, "page has no closing rule",
                        std::string(page_name));
   }
-  std::string text;
-  text.reserve(page_name.size() + kHeadingBreak.size() + article.size());
-  text.append(page_name).append(kHeadingBreak).append(article);
+  // The heading goes where the page's head was, the article right behind
+  // it: all in the same buffer.
+  const std::size_t heading = page_name.size() + kHeadingBreak.size();
+  std::size_t begin = article->data() - text.data();
+  std::size_t end = begin + article->size();
+  if (begin < heading) {
+    text.insert(0, heading - begin, ' ');
+    end += heading - begin;
+    begin = heading;
+  }
+  text.resize(std::max(text.size(), end + 3 * kBlock));  // see StripTagsInPlace
+  text.resize(StripTagsInPlace(text.data(), begin, end, heading));
+  std::memcpy(text.data(), page_name.data(), page_name.size());
+  std::memcpy(text.data() + page_name.size(), kHeadingBreak.data(), kHeadingBreak.size());
   return text;
 }
 

@@ -11,6 +11,7 @@
 // and the bytes are not interpreted in any character set.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ inline constexpr std::string_view kHeadingBreak = "\r\n\r\n";
 // page is read. One object can serve many pages in turn; it keeps its memory.
 class ArticleExtractor {
  public:
+  // `batch`: see JoinedText.
+  explicit ArticleExtractor(std::size_t batch = JoinedText::kDefaultBatch) : joined_(batch) {}
+
   // Adds the next line of the page, without its line end.
   void AddLine(std::string_view line) { joined_.AppendLine(line); }
 
@@ -52,8 +56,9 @@ class ArticleExtractor {
 // The whole extraction at once, for callers that hold the lines already.
 std::string ExtractArticleText(std::string_view page_name, std::span<const std::string> lines);
 
-// The article between the first two rules of `joined` with its tags
-// stripped, or false when there is no closing rule. Works in place.
-bool CutArticle(std::string& joined);
+// The article in the joined text of a page: what follows the first rule and
+// the dashes right behind it, up to the next rule. Nothing when there is no
+// closing rule, which includes a text with no rule or only one.
+std::optional<std::string_view> FindArticle(std::string_view joined);
 
 }  // namespace corvane

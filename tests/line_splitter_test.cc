@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
 #include "tests/case_name.h"
+#include "tests/reference_extract.h"
 
 namespace corvane {
 namespace {
@@ -65,6 +68,44 @@ TEST(LineSplitter, StartsAfreshAfterFinish) {
   splitter.Feed("\nb", collector);  // a new file: this LF is a character
   splitter.Finish(collector);
   EXPECT_EQ(collector.lines, (std::vector<std::string>{"a", "\nb"}));
+}
+
+// Files with lines from empty to a few hundred bytes, read in chunks of
+// every size from one byte to more than a line, give the lines of the
+// literal splitter.
+TEST(LineSplitter, EqualsTheLiteralSplitOnRandomFiles) {
+  std::mt19937 random(20261208);
+  auto number = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    for (int piece = number(0, 30); piece > 0; --piece) {
+      switch (number(0, 5)) {
+        case 0:
+          bytes += "\r\n";
+          break;
+        case 1:
+          bytes += "\r";
+          break;
+        case 2:
+          bytes += "\n";
+          break;
+        default:
+          bytes += std::string(number(0, 200), static_cast<char>('a' + number(0, 25)));
+      }
+    }
+    Collector collector;
+    LineSplitter splitter;
+    const int largest = number(1, 300);
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t size = std::min<std::size_t>(number(1, largest), bytes.size() - at);
+      splitter.Feed(std::string_view(bytes).substr(at, size), collector);
+      at += size;
+    }
+    splitter.Finish(collector);
+    ASSERT_EQ(collector.lines, testing::ReferenceLines(bytes)) << ::testing::PrintToString(bytes);
+  }
 }
 
 }  // namespace
