@@ -35,6 +35,7 @@
 #include "platform/posix_runtime.h"
 #include "tests/case_name.h"
 #include "tests/temp_folder.h"
+#include "tests/unix_socket.h"
 
 namespace corvane {
 namespace {
@@ -425,12 +426,7 @@ TEST(RealFolder, SpecialFilesNamedLikePagesAreNeverOpenedFollowedOrDeleted) {
   fs::create_directory("folder.html");
   WriteFile("folder.html/inner.html", Page("Inside"));
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
-  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, "socket.html");
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ::close(sock);
+  ASSERT_TRUE(testing::LeaveUnixSocket("socket.html"));
   std::map<std::string, std::string> expected = Snapshot();
 
   // Every file opened in the folder shows up here by name.

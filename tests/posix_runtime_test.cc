@@ -15,6 +15,7 @@
 
 #include "tests/failure_number.h"
 #include "tests/temp_folder.h"
+#include "tests/unix_socket.h"
 
 namespace corvane {
 namespace {
@@ -39,16 +40,11 @@ TEST_F(PosixRuntimeTest, ListsOnlyOrdinaryFiles) {
   fs::create_symlink("page.html", "link.html");
   fs::create_symlink("nowhere", "dangling.html");
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
-  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, "socket.html");
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_TRUE(testing::LeaveUnixSocket("socket.html"));
 
   std::vector<std::string> names = runtime_.ListFiles();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "page.html"}));
-  ::close(sock);
 }
 
 TEST_F(PosixRuntimeTest, ReadsEveryByteUnchanged) {
