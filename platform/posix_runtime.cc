@@ -198,19 +198,31 @@ std::vector<std::string> PosixRuntime::ListFiles() {
   return names;
 }
 
+namespace {
+
+// Opens `name` with `flags` and returns the descriptor once `info` shows a
+// regular file; anything else is closed again and thrown as a RuntimeError.
+int OpenRegularFile(const std::string& name, int flags, mode_t mode,
+                    const std::string& operation, struct stat& info) {
+  const int fd = ::open(name.c_str(), flags | O_NOCTTY | O_CLOEXEC, mode);
+  if (fd < 0) throw OpenError(errno, operation, name);
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, operation, name);
+  }
+  RequireRegularFile(fd, info, operation, name);
+  return fd;
+}
+
+}  // namespace
+
 std::unique_ptr<InputFile> PosixRuntime::OpenForReading(const std::string& name) {
   static const std::string kOperation = "cannot open file for reading";
   // O_NOFOLLOW: a symbolic link is refused (ELOOP); O_NONBLOCK: opening a
   // FIFO does not wait for a writer.
-  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) throw OpenError(errno, kOperation, name);
   struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    CloseQuietly(fd);
-    throw SystemError(error, kOperation, name);
-  }
-  RequireRegularFile(fd, info, kOperation, name);
+  const int fd = OpenRegularFile(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0, kOperation, info);
   return std::make_unique<PosixInputFile>(fd, name, StampFromStat(info));
 }
 
@@ -219,16 +231,9 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
   // The file is emptied only once it is known to be a regular file that is
   // not reached through a symbolic link: the text goes into this folder and
   // nowhere else.
-  const int fd = ::open(name.c_str(),
-                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) throw OpenError(errno, kOperation, name);
   struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    CloseQuietly(fd);
-    throw SystemError(error, kOperation, name);
-  }
-  RequireRegularFile(fd, info, kOperation, name);
+  const int fd = OpenRegularFile(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666,
+                                 kOperation, info);
   if (::ftruncate(fd, 0) != 0) {
     const int error = errno;
     CloseQuietly(fd);
