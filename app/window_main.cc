@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "app/version.h"
-#include "platform/qt_form.h"
-#include "platform/qt_runtime.h"
+#include "gui/qt/qt_form.h"
+#include "gui/qt/qt_runtime.h"
+#include "platform/native_runtime.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
@@ -26,7 +27,8 @@ int main(int argc, char* argv[]) {
   }
   QApplication::setWindowIcon(icon);
 
-  corvane::QtRuntime runtime("corvane2txt", std::string(corvane::kProgramTitle));
+  corvane::NativeRuntime native("corvane2txt");
+  corvane::QtRuntime runtime(native, corvane::kProgramTitle);
   corvane::QtForm form(corvane::Form1());
   corvane::MainWindow main_window(form, runtime);
   form.SetEvents(&main_window);

@@ -16,13 +16,6 @@ constexpr std::string_view kPageExtension = ".html";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kReadChunk = 256 * 1024;
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
-
 // Reads the whole page through `extractor` and returns the stamp it had
 // when it was opened. The page is closed on return. A failing read or close
 // throws: a page that was not read to its end gives no text.

@@ -4,9 +4,9 @@
 #pragma once
 
 #ifdef _WIN32
-#include "platform/windows_runtime.h"
+#include "platform/windows/windows_runtime.h"
 #else
-#include "platform/posix_runtime.h"
+#include "platform/posix/posix_runtime.h"
 #endif
 
 namespace corvane {

@@ -61,6 +61,15 @@ class RuntimeError : public std::runtime_error {
   std::string reason_;
 };
 
+// The text of an error report in a message box: "Run-time error N:", the
+// description, then what was being done, the file and the system's reason,
+// separated by empty lines.
+std::string ErrorReportText(const RuntimeError& error);
+
+// Whether `a` and `b` are the same but for the letter case of A to Z, as
+// Windows and the page search compare names.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // What identifies one version of a file: a page is deleted only while its
 // stamp is the one it had when it was read.
 struct FileStamp {

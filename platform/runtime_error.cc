@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -46,5 +47,27 @@ RuntimeError::RuntimeError(ErrorNumber number, std::string operation, std::strin
       operation_(std::move(operation)),
       file_(std::move(file)),
       reason_(std::move(reason)) {}
+
+std::string ErrorReportText(const RuntimeError& error) {
+  std::string text = "Run-time error " + std::to_string(static_cast<int>(error.number())) + ":\n\n";
+  text += DescriptionOf(error.number());
+  std::string detail = error.operation();
+  if (!error.file().empty()) {
+    if (!detail.empty()) detail += ": ";
+    detail += error.file();
+  }
+  if (!error.reason().empty()) {
+    if (!detail.empty()) detail += ' ';
+    detail += "(" + error.reason() + ")";
+  }
+  if (!detail.empty()) text += "\n\n" + detail;
+  return text;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 }  // namespace corvane

@@ -8,7 +8,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
+#include "platform/windows/windows_api.h"
 #else
 #include <sys/stat.h>
 #endif

@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix_runtime.h"
+#include "platform/posix/posix_runtime.h"
+#include "platform/runtime_wrapper.h"
 #include "tests/temp_folder.h"
 #include "window/maker.h"
 
@@ -24,9 +25,9 @@ using testing::TempFolder;
 using testing::WriteFile;
 
 // The real runtime, but the opener is only recorded.
-class RecordingOpener : public PosixRuntime {
+class RecordingOpener : public RuntimeWrapper {
  public:
-  RecordingOpener() : PosixRuntime("test") {}
+  RecordingOpener() : RuntimeWrapper(real_) {}
   std::vector<std::vector<std::string>> started;
   void StartProgram(const std::string& program,
                     const std::vector<std::string>& arguments) override {
@@ -34,6 +35,9 @@ class RecordingOpener : public PosixRuntime {
     command.insert(command.end(), arguments.begin(), arguments.end());
     started.push_back(command);
   }
+
+ private:
+  PosixRuntime real_{"test"};
 };
 
 const std::string kShortcutLine = std::string(kDonationAddress) + "\r\n";

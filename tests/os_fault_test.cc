@@ -32,7 +32,8 @@
 #include <vector>
 
 #include "convert/folder_run.h"
-#include "platform/posix_runtime.h"
+#include "platform/posix/posix_runtime.h"
+#include "platform/runtime_wrapper.h"
 #include "tests/case_name.h"
 #include "tests/temp_folder.h"
 #include "tests/unix_socket.h"
@@ -456,17 +457,20 @@ TEST(RealFolder, SpecialFilesNamedLikePagesAreNeverOpenedFollowedOrDeleted) {
 }
 
 // The folder lists a page that is gone when its turn comes.
-class VanishingPageRuntime : public PosixRuntime {
+class VanishingPageRuntime : public RuntimeWrapper {
  public:
-  VanishingPageRuntime() : PosixRuntime("test") {}
+  VanishingPageRuntime() : RuntimeWrapper(real_) {}
   std::vector<std::string> ListFiles() override {
-    std::vector<std::string> names = PosixRuntime::ListFiles();
+    std::vector<std::string> names = RuntimeWrapper::ListFiles();
     fs::remove("b.html");
     return names;
   }
   void ShowMessage(std::string_view) override { finished = true; }
   void EndProgram(int) override { finished = true; }
   bool finished = false;
+
+ private:
+  PosixRuntime real_{"test"};
 };
 
 TEST(RealFolder, APageThatVanishesAfterTheListingStopsTheRun) {

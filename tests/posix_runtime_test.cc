@@ -1,4 +1,4 @@
-#include "platform/posix_runtime.h"
+#include "platform/posix/posix_runtime.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

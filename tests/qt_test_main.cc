@@ -7,7 +7,7 @@
 #include <QByteArray>
 #include <memory>
 
-#include "platform/qt_form.h"
+#include "gui/qt/qt_form.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -25,8 +25,9 @@
 #include <ostream>
 #include <string>
 
-#include "platform/qt_form.h"
-#include "platform/qt_runtime.h"
+#include "gui/qt/qt_form.h"
+#include "gui/qt/qt_runtime.h"
+#include "platform/native_runtime.h"
 #include "tests/case_name.h"
 #include "tests/mem_runtime.h"
 #include "window/form.h"
@@ -393,7 +394,8 @@ void WithMessageBox(const std::function<void()>& action,
 }
 
 TEST(QtRuntime, FinishedIsAPlainMessageBoxWithTheProgramsTitle) {
-  QtRuntime runtime("corvane2txt", std::string(kProgramTitle));
+  NativeRuntime native("corvane2txt");
+  QtRuntime runtime(native, kProgramTitle);
   WithMessageBox([&] { runtime.ShowMessage("Finished"); },
                  [](QMessageBox& box) {
                    EXPECT_EQ(box.windowTitle(), "Corvane2txt");
@@ -413,7 +415,8 @@ TEST(QtRuntime, FinishedIsAPlainMessageBoxWithTheProgramsTitle) {
 }
 
 TEST(QtRuntime, AnErrorReportGivesNumberDescriptionAndFile) {
-  QtRuntime runtime("corvane2txt", std::string(kProgramTitle));
+  NativeRuntime native("corvane2txt");
+  QtRuntime runtime(native, kProgramTitle);
   const RuntimeError error(ErrorNumber::kFileNotFound, "cannot open file for reading",
                            "my page.html", "No such file or directory");
   WithMessageBox([&] { runtime.ReportError(error); },
@@ -429,7 +432,8 @@ TEST(QtRuntime, AnErrorReportGivesNumberDescriptionAndFile) {
 }
 
 TEST(QtRuntime, EndProgramEndsTheProcessWithTheStatus) {
-  QtRuntime runtime("corvane2txt", std::string(kProgramTitle));
+  NativeRuntime native("corvane2txt");
+  QtRuntime runtime(native, kProgramTitle);
   EXPECT_EXIT(runtime.EndProgram(0), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(runtime.EndProgram(3), ::testing::ExitedWithCode(3), "");
 }

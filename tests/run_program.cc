@@ -1,9 +1,9 @@
 #include "tests/run_program.h"
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
-#include "platform/windows_command_line.h"
-#include "platform/windows_runtime.h"
+#include "platform/windows/windows_api.h"
+#include "platform/windows/command_line.h"
+#include "platform/windows/windows_runtime.h"
 #else
 #include <fcntl.h>
 #include <sys/wait.h>

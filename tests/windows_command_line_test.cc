@@ -1,4 +1,4 @@
-#include "platform/windows_command_line.h"
+#include "platform/windows/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
+#include "window/url_opener.h"
 
 namespace corvane {
 namespace {

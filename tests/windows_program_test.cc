@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/windows_api.h"
+#include "platform/windows/windows_api.h"
 
 namespace corvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/windows_runtime.h"
+#include "platform/windows/windows_runtime.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/windows_api.h"
+#include "platform/windows/windows_api.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
 #include "tests/temp_folder.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/url_opener.h"
+#include "window/url_opener.h"
 #include "window/maker.h"
 
 namespace corvane {

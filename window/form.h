@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/form_description.h"
+#include "gui/form_description.h"
 
 namespace corvane {
 

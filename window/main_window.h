@@ -10,7 +10,7 @@
 
 #include <string_view>
 
-#include "platform/form_description.h"
+#include "gui/form_description.h"
 #include "platform/runtime.h"
 
 namespace corvane {

@@ -37,18 +37,4 @@ std::string QuoteWindowsArgument(std::string_view argument);
 // double quote.
 std::string WindowsCommandLine(std::string_view program, const std::vector<std::string>& arguments);
 
-// A program and its arguments, as `Runtime::StartProgram` takes them.
-struct ProgramCall {
-  std::string program;
-  std::vector<std::string> arguments;
-
-  friend bool operator==(const ProgramCall&, const ProgramCall&) = default;
-};
-
-// The shell's URL opener on Windows for the Internet shortcut at
-// `shortcut_path` (a full path): started through `Runtime::StartProgram` it
-// runs the command line
-//   rundll32.exe shdocvw.dll,OpenURL <shortcut_path>
-ProgramCall WindowsUrlOpener(std::string shortcut_path);
-
 }  // namespace corvane

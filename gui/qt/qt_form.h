@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/form_description.h"
+#include "gui/form_description.h"
 
 class QWidget;
 

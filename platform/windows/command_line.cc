@@ -1,4 +1,4 @@
-#include "platform/windows_command_line.h"
+#include "platform/windows/command_line.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -15,13 +15,6 @@ constexpr std::string_view kSeparators = " \t\n\v";
 bool NeedsQuotes(std::string_view text) {
   return text.empty() || text.find_first_of(kSeparators) != std::string_view::npos ||
          text.find('"') != std::string_view::npos;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
 }
 
 bool IsRundll32(std::string_view program) {
@@ -78,10 +71,6 @@ std::string WindowsCommandLine(std::string_view program,
     line += raw ? argument : QuoteWindowsArgument(argument);
   }
   return line;
-}
-
-ProgramCall WindowsUrlOpener(std::string shortcut_path) {
-  return ProgramCall{"rundll32.exe", {"shdocvw.dll,OpenURL", std::move(shortcut_path)}};
 }
 
 }  // namespace corvane

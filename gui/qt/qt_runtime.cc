@@ -1,4 +1,4 @@
-#include "platform/qt_runtime.h"
+#include "gui/qt/qt_runtime.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -12,13 +12,11 @@
 #include <cstdlib>
 #include <utility>
 
+#include "gui/qt/utf8.h"
+
 namespace corvane {
 
 namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The width a title bar needs for `title`: the caption in a bold title
 // font and room for the window manager's icon and buttons, about eight
@@ -50,25 +48,8 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString&
   return box;
 }
 
-QString ErrorReportText(const RuntimeError& error) {
-  QString text = QStringLiteral("Run-time error %1:\n\n%2")
-                     .arg(static_cast<int>(error.number()))
-                     .arg(FromUtf8(DescriptionOf(error.number())));
-  QString detail = FromUtf8(error.operation());
-  if (!error.file().empty()) {
-    if (!detail.isEmpty()) detail += QStringLiteral(": ");
-    detail += FromUtf8(error.file());
-  }
-  if (!error.reason().empty()) {
-    if (!detail.isEmpty()) detail += QLatin1Char(' ');
-    detail += QStringLiteral("(%1)").arg(FromUtf8(error.reason()));
-  }
-  if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
-  return text;
-}
-
-QtRuntime::QtRuntime(std::string program_name, std::string title)
-    : PosixRuntime(std::move(program_name)), title_(FromUtf8(title)) {}
+QtRuntime::QtRuntime(Runtime& native, std::string_view title)
+    : RuntimeWrapper(native), title_(FromUtf8(title)) {}
 
 void QtRuntime::ShowMessage(std::string_view text) {
   MakeMessageBox(title_, FromUtf8(text))->exec();
@@ -76,8 +57,8 @@ void QtRuntime::ShowMessage(std::string_view text) {
 
 void QtRuntime::ReportError(const RuntimeError& error) {
   // Also on standard error, for whoever started the program from a shell.
-  PosixRuntime::ReportError(error);
-  const std::unique_ptr<QMessageBox> box = MakeMessageBox(title_, ErrorReportText(error));
+  RuntimeWrapper::ReportError(error);
+  const std::unique_ptr<QMessageBox> box = MakeMessageBox(title_, FromUtf8(ErrorReportText(error)));
   box->setIcon(QMessageBox::Critical);
   box->exec();
 }

@@ -1,4 +1,4 @@
-#include "platform/posix_runtime.h"
+#include "platform/posix/posix_runtime.h"
 
 #include <dirent.h>
 #include <fcntl.h>

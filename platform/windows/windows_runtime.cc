@@ -1,7 +1,7 @@
-#include "platform/windows_runtime.h"
+#include "platform/windows/windows_runtime.h"
 
 // clang-format off
-#include "platform/windows_api.h"
+#include "platform/windows/windows_api.h"
 // clang-format on
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/console_exit.h"
-#include "platform/windows_command_line.h"
+#include "platform/windows/command_line.h"
 
 namespace corvane {
 

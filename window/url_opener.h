@@ -1,12 +1,20 @@
-// Which program hands a web address to the desktop's browser.
+// Which program hands the donation page to the desktop's browser.
 #pragma once
 
 #include <string>
 #include <string_view>
-
-#include "platform/windows_command_line.h"
+#include <utility>
+#include <vector>
 
 namespace corvane {
+
+// A program and its arguments, as `Runtime::StartProgram` takes them.
+struct ProgramCall {
+  std::string program;
+  std::vector<std::string> arguments;
+
+  friend bool operator==(const ProgramCall&, const ProgramCall&) = default;
+};
 
 // Joins a folder and a file name with the system's separator; nothing is
 // quoted, and a folder that ends in a separator (a drive root) keeps it.
@@ -17,6 +25,14 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
   constexpr char kSeparator = '/';
 #endif
   return std::string(folder) + kSeparator + std::string(name);
+}
+
+// The shell's URL opener on Windows for the Internet shortcut at
+// `shortcut_path` (a full path): started through `Runtime::StartProgram` it
+// runs the command line
+//   rundll32.exe shdocvw.dll,OpenURL <shortcut_path>
+inline ProgramCall WindowsUrlOpener(std::string shortcut_path) {
+  return ProgramCall{"rundll32.exe", {"shdocvw.dll,OpenURL", std::move(shortcut_path)}};
 }
 
 // The opener for an Internet shortcut at `shortcut_path` (a full path)

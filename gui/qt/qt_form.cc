@@ -1,4 +1,4 @@
-#include "platform/qt_form.h"
+#include "gui/qt/qt_form.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -19,13 +19,11 @@
 #include <utility>
 #include <vector>
 
+#include "gui/qt/utf8.h"
+
 namespace corvane {
 
 namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A text box's lines end in LF inside the widget and in CR LF outside.
 QString ToWidgetText(std::string_view text) {

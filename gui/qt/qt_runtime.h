@@ -1,4 +1,4 @@
-// The runtime of the window program: the POSIX services for files and
+// The runtime of the window program: the system's own runtime for files and
 // programs, with messages and error reports in modal message boxes.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix_runtime.h"
+#include "platform/runtime_wrapper.h"
 
 class QMessageBox;
 
@@ -18,15 +18,12 @@ namespace corvane {
 // bar.
 std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString& text);
 
-// The text of an error report: the error's number and description, then
-// what was being done, the file and the system's reason.
-QString ErrorReportText(const RuntimeError& error);
-
-class QtRuntime final : public PosixRuntime {
+class QtRuntime final : public RuntimeWrapper {
  public:
-  // `program_name` names the program on standard error; `title` is the
-  // caption of its message boxes.
-  QtRuntime(std::string program_name, std::string title);
+  // `native` reaches the files and programs and writes error reports to
+  // standard error too; `title` is the caption of the message boxes.
+  // `native` must outlive this object.
+  QtRuntime(Runtime& native, std::string_view title);
 
   // A modal message box with an OK button; returns when it is dismissed.
   void ShowMessage(std::string_view text) override;
