@@ -7,7 +7,10 @@
 // program). Code in convert/ and window/ never calls the operating system
 // directly; it is handed a `Runtime&` and stays testable with the fakes in
 // tests/. A new service goes here first, with its contract, then into every
-// implementation (posix_runtime.cc for Linux and the other Unix systems).
+// implementation: platform/posix/ for Linux and the other Unix systems,
+// platform/windows/ for Windows, runtime_wrapper.h (which forwards it), and
+// the fakes in tests/. A window toolkit's runtime (gui/qt/) wraps the
+// system's runtime and replaces only the messages and the program's end.
 //
 // Failures are reported by throwing `RuntimeError`, which carries one of the
 // classic run-time error numbers, what was being done, the file concerned and

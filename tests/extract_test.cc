@@ -38,6 +38,7 @@ struct Case {
   const char* what;
   std::vector<std::string> lines;
   std::optional<std::string> article;  // nullopt: fails with error 5
+  friend void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 };
 
 class ExtractCases : public ::testing::TestWithParam<Case> {};

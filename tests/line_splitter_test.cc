@@ -27,6 +27,7 @@ struct Case {
   const char* what;
   std::string bytes;
   std::vector<std::string> lines;
+  friend void PrintTo(const Case& c, std::ostream* out) { *out << c.what; }
 };
 
 class SplitCases : public ::testing::TestWithParam<Case> {};

@@ -17,6 +17,7 @@ struct LineCase {
   std::string program;
   std::vector<std::string> arguments;
   std::string line;
+  friend void PrintTo(const LineCase& c, std::ostream* out) { *out << c.what; }
 };
 
 class LineCases : public ::testing::TestWithParam<LineCase> {};

@@ -36,9 +36,6 @@ class PosixRuntime : public Runtime {
   // status into 1.
   void EndProgram(int status) override;
 
- protected:
-  const std::string& program_name() const { return program_name_; }
-
  private:
   std::string program_name_;
 };

@@ -74,9 +74,6 @@ class WindowsRuntime : public Runtime {
   // status into 1.
   void EndProgram(int status) override;
 
- protected:
-  const std::string& program_name() const { return program_name_; }
-
  private:
   std::string program_name_;
 };
