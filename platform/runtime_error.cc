@@ -28,8 +28,8 @@ std::string_view DescriptionOf(ErrorNumber number) {
 
 namespace {
 
-std::string Describe(ErrorNumber number, const std::string& operation,
-                     const std::string& file, const std::string& reason) {
+std::string Describe(ErrorNumber number, const std::string& operation, const std::string& file,
+                     const std::string& reason) {
   std::string text = "run-time error " + std::to_string(static_cast<int>(number)) + ": ";
   text += DescriptionOf(number);
   if (!operation.empty()) text += ": " + operation;
@@ -65,7 +65,9 @@ std::string ErrorReportText(const RuntimeError& error) {
 }
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                     [&](char x, char y) { return lower(x) == lower(y); });
 }

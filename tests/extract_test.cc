@@ -10,8 +10,8 @@
 
 #include "convert/line_splitter.h"
 #include "platform/runtime.h"
-#include "tests/reference_extract.h"
 #include "tests/case_name.h"
+#include "tests/reference_extract.h"
 
 namespace corvane {
 namespace {
@@ -43,7 +43,6 @@ struct Case {
 
 class ExtractCases : public ::testing::TestWithParam<Case> {};
 
-
 TEST_P(ExtractCases, GivesTheArticleOrFails) {
   const Case& c = GetParam();
   const std::optional<std::string> expected =
@@ -52,6 +51,7 @@ TEST_P(ExtractCases, GivesTheArticleOrFails) {
   EXPECT_EQ(ReferenceExtract("p.html", c.lines), expected) << c.what << " (reference)";
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Examples, ExtractCases,
     ::testing::Values(
@@ -95,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
              "a "},
         Case{"link between rule and article", {R + "Continue reading-x" + R}, "x"}),
     testing::NameFromWhat<Case>);
+// clang-format on
 
 // A line of the page fed in pieces gives the same as fed whole.
 TEST(ArticleExtractor, LinesInPiecesEqualWholeLines) {
@@ -153,10 +154,12 @@ class Sink {
 };
 
 std::string RandomPage(std::mt19937& random) {
+  // clang-format off
   static const std::vector<std::string> kPieces = {
       "Continue reading", "Continue reading", "Contin", "ue reading", "Continue", " reading",
       "reading", "Continue ", "C", "g", " ", "x", "ab", "<", ">", "<b>", "</p>", "\r", "\n",
       "\r\n", "\r\n", "-", "--", R};
+  // clang-format on
   std::uniform_int_distribution<int> length(0, 60);
   std::uniform_int_distribution<std::size_t> piece(0, kPieces.size() + 1);
   std::uniform_int_distribution<std::size_t> dashes(16, 40);

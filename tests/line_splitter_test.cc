@@ -32,7 +32,6 @@ struct Case {
 
 class SplitCases : public ::testing::TestWithParam<Case> {};
 
-
 // Every case is fed whole and split at every possible point, so that a
 // CR LF torn between two reads is covered too.
 TEST_P(SplitCases, GivesTheLinesWhereverTheReadsEnd) {
@@ -47,6 +46,7 @@ TEST_P(SplitCases, GivesTheLinesWhereverTheReadsEnd) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rules, SplitCases,
     ::testing::Values(Case{"zero bytes", "", {}},
@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"NUL and high bytes", std::string("\0\xff\r\n", 4),
                            {std::string("\0\xff", 2)}}),
     testing::NameFromWhat<Case>);
+// clang-format on
 
 TEST(LineSplitter, StartsAfreshAfterFinish) {
   Collector collector;

@@ -1,8 +1,8 @@
 #include "tests/run_program.h"
 
 #ifdef _WIN32
-#include "platform/windows/windows_api.h"
 #include "platform/windows/command_line.h"
+#include "platform/windows/windows_api.h"
 #include "platform/windows/windows_runtime.h"
 #else
 #include <fcntl.h>

@@ -1,10 +1,9 @@
-#include "platform/windows/command_line.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/windows/command_line.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
 #include "window/url_opener.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "window/url_opener.h"
 #include "window/maker.h"
+#include "window/url_opener.h"
 
 namespace corvane {
 
@@ -13,8 +13,8 @@ void OpenDonationLink(Runtime& runtime) {
   file->Append(std::string(kDonationAddress) + "\r\n");
   file->Close();
 
-  const ProgramCall opener = DesktopUrlOpener(
-      JoinPath(runtime.CurrentDirectory(), kDonationShortcut), kDonationAddress);
+  const ProgramCall opener =
+      DesktopUrlOpener(JoinPath(runtime.CurrentDirectory(), kDonationShortcut), kDonationAddress);
   runtime.StartProgram(opener.program, opener.arguments);
 }
 
