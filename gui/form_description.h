@@ -7,8 +7,8 @@
 //
 // The engine reports what the user does to the controls through
 // `FormEvents` and lets the program change a control through
-// `FormControls`. Nothing here depends on a toolkit; the Qt engine is in
-// qt_form.h.
+// `FormControls`. Nothing here depends on a toolkit; each engine has a folder
+// of its own beside this file (qt/ on Qt Widgets).
 #pragma once
 
 #include <cmath>
