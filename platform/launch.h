@@ -3,9 +3,9 @@
 // The window program works on its current folder: whoever starts it decides
 // which pages it converts and deletes. The launcher behind the menu entry
 // uses these calls to check the folder and the program first, and then to
-// make the folder current and replace itself with the program. Nothing here
-// shows anything; failures are thrown as `LaunchError` for the caller to
-// show.
+// start the program in the folder and end itself. Nothing here shows
+// anything; failures are thrown as `LaunchError` for the caller to show.
+// Paths are in UTF-8 on every system.
 #pragma once
 
 #include <stdexcept>
@@ -30,12 +30,16 @@ class LaunchError : public std::runtime_error {
   std::string reason_;
 };
 
-// `folder` as an absolute path without symbolic links, "." or "..". Throws
-// LaunchError when it does not exist, is not a folder or may not be entered.
+// `folder` as an absolute path without symbolic links, "." or "..", so that
+// two names of one folder compare equal: on Windows also with the long names
+// and the letter case that the file system keeps ("C:\Users\Ann" for
+// "c:\users\ann\."). Throws LaunchError when it does not exist, is not a
+// folder or may not be entered.
 std::string ResolveFolder(const std::string& folder);
 
 // The user's home folder resolved like `ResolveFolder`, or an empty string
-// when $HOME is unset or does not lead to a folder.
+// when there is none that leads to a folder: $HOME on POSIX systems, the
+// user's profile folder on Windows.
 std::string HomeFolder();
 
 // The folder that holds the running program. Throws LaunchError when the
@@ -43,13 +47,16 @@ std::string HomeFolder();
 std::string ProgramFolder();
 
 // Checks that `program` is a regular file this user may run. Throws
-// LaunchError when it is missing, not a file or not executable.
+// LaunchError when it is missing, not a file or not executable (on Windows:
+// not a Windows program).
 void CheckProgram(const std::string& program);
 
-// Makes `folder` the current directory and replaces this process with
-// `program`, started without arguments and with this environment ($PWD set
-// to `folder`). Returns only by throwing LaunchError, when `folder` cannot
-// be entered or `program` cannot be started.
+// Starts `program` without arguments and with this environment, with
+// `folder` as its current directory, and ends this process. On POSIX
+// systems this process becomes the program (exec, with $PWD set to
+// `folder`); on Windows the program is started as a new process and this one
+// exits with status 0. Returns only by throwing LaunchError, when `folder`
+// cannot be entered or `program` cannot be started.
 [[noreturn]] void RunProgramIn(const std::string& program, const std::string& folder);
 
 }  // namespace corvane

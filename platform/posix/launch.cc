@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <utility>
 
 namespace corvane {
 
@@ -20,12 +19,6 @@ constexpr const char* kStartProgram = "cannot start the program";
 std::string Reason(int error) { return std::strerror(error); }
 
 }  // namespace
-
-LaunchError::LaunchError(std::string operation, std::string path, std::string reason)
-    : std::runtime_error(operation + " \"" + path + "\": " + reason),
-      operation_(std::move(operation)),
-      path_(std::move(path)),
-      reason_(std::move(reason)) {}
 
 std::string ResolveFolder(const std::string& folder) {
   if (folder.empty()) throw LaunchError(kOpenFolder, folder, Reason(ENOENT));
