@@ -40,14 +40,29 @@ std::optional<std::string> ConfirmationQuestion(const std::string& folder,
   return std::nullopt;
 }
 
+std::string LaunchFailureText(std::string_view cause) {
+  std::string text = "Corvane2txt cannot be started.\n\n";
+  const std::size_t start = text.size();
+  text += cause;
+  if (text.size() > start && text[start] >= 'a' && text[start] <= 'z') text[start] -= 'a' - 'A';
+  return text + ".";
+}
+
 std::string LauncherHelp() {
   return std::string(kLauncherUsage) +
          "\n"
          "Starts Corvane2txt, the window program, in FOLDER: the folder that holds\n"
          "the saved Corvane pages it is to convert. Without FOLDER it first asks for\n"
-         "one with the folder dialog; cancelling the dialog starts nothing. Your home\n"
+         "one with the folder dialog; cancelling the dialog starts nothing. "
+#ifdef _WIN32
+         "Your user\n"
+         "folder, Documents, Downloads, the Desktop and the top folder of any drive\n"
+         "are used only after a second question.\n";
+#else
+         "Your home\n"
          "folder, Documents, Downloads and the root folder are used only after a\n"
          "second question.\n";
+#endif
 }
 
 }  // namespace corvane

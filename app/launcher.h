@@ -52,6 +52,10 @@ struct GuardedFolder {
 std::optional<std::string> ConfirmationQuestion(const std::string& folder,
                                                 const std::vector<GuardedFolder>& guarded);
 
+// The text of the message that says why the window program was not
+// started, for the `what()` of a LaunchError ("cannot open the folder ...").
+std::string LaunchFailureText(std::string_view cause);
+
 inline constexpr std::string_view kLauncherUsage =
     "usage: corvane2txt-launcher [FOLDER | --help | --version]\n";
 

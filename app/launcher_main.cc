@@ -35,11 +35,8 @@ class Launcher {
     std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(corvane::kLauncherName.size()),
                  corvane::kLauncherName.data(), error.what());
     EnsureApplication();
-    QString cause = QString::fromLocal8Bit(error.what());
-    if (!cause.isEmpty()) cause[0] = cause[0].toUpper();
-    const QString text =
-        QStringLiteral("Corvane2txt cannot be started.\n\n") + cause + QStringLiteral(".");
-    QMessageBox::critical(nullptr, kTitle, text);
+    QMessageBox::critical(nullptr, kTitle,
+                          QString::fromLocal8Bit(corvane::LaunchFailureText(error.what())));
   }
 
   bool Confirm(const std::string& question) {
