@@ -1,19 +1,32 @@
-// The console program's file as Windows shows it: its version record and its
-// icon.
+// The programs' files as Windows shows them: their version records and
+// their icon.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/windows/windows_api.h"
+#include "tests/case_name.h"
 
 namespace corvane {
 namespace {
 
-const std::wstring kProgram = std::filesystem::path(CORVANE_CLI_PATH).wstring();
+struct ProgramCase {
+  const char* what;
+  const char* path;
+  const wchar_t* file_name;
+};
+
+void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.what; }
+
+class WindowsProgram : public ::testing::TestWithParam<ProgramCase> {
+ protected:
+  const std::wstring program_ = std::filesystem::path(GetParam().path).wstring();
+};
 
 std::wstring QueryString(const std::vector<char>& record, const wchar_t* path) {
   void* value = nullptr;
@@ -22,12 +35,12 @@ std::wstring QueryString(const std::vector<char>& record, const wchar_t* path) {
   return std::wstring(static_cast<const wchar_t*>(value));
 }
 
-TEST(WindowsProgram, CarriesItsVersionRecord) {
+TEST_P(WindowsProgram, CarriesItsVersionRecord) {
   DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(kProgram.c_str(), &ignored);
+  const DWORD size = ::GetFileVersionInfoSizeW(program_.c_str(), &ignored);
   ASSERT_GT(size, 0U) << ::GetLastError();
   std::vector<char> record(size);
-  ASSERT_TRUE(::GetFileVersionInfoW(kProgram.c_str(), 0, size, record.data()));
+  ASSERT_TRUE(::GetFileVersionInfoW(program_.c_str(), 0, size, record.data()));
 
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
@@ -47,7 +60,7 @@ TEST(WindowsProgram, CarriesItsVersionRecord) {
   EXPECT_EQ(QueryString(record, L"\\StringFileInfo\\040904B0\\FileVersion"), L"1.00");
   EXPECT_EQ(QueryString(record, L"\\StringFileInfo\\040904B0\\ProductVersion"), L"1.00");
   EXPECT_EQ(QueryString(record, L"\\StringFileInfo\\040904B0\\OriginalFilename"),
-            L"corvane2txt-cli.exe");
+            GetParam().file_name);
 }
 
 // The resource types RT_GROUP_ICON and RT_ICON, spelled for the UTF-16
@@ -74,9 +87,9 @@ struct IconGroup {
 };
 #pragma pack(pop)
 
-TEST(WindowsProgram, CarriesItsIconInThreeImages) {
+TEST_P(WindowsProgram, CarriesItsIconInThreeImages) {
   const HMODULE module = ::LoadLibraryExW(
-      kProgram.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+      program_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(module, nullptr) << ::GetLastError();
   const HRSRC group_resource = ::FindResourceW(module, MAKEINTRESOURCEW(1), kGroupIcon);
   ASSERT_NE(group_resource, nullptr);
@@ -105,6 +118,12 @@ TEST(WindowsProgram, CarriesItsIconInThreeImages) {
   EXPECT_EQ(images,
             (std::multiset<std::tuple<int, int, int>>{{32, 32, 1}, {32, 32, 4}, {16, 16, 4}}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, WindowsProgram,
+    ::testing::Values(ProgramCase{"console", CORVANE_CLI_PATH, L"corvane2txt-cli.exe"},
+                      ProgramCase{"launcher", CORVANE_LAUNCHER_PATH, L"corvane2txt-launcher.exe"}),
+    testing::NameFromWhat<ProgramCase>);
 
 }  // namespace
 }  // namespace corvane

@@ -116,7 +116,7 @@ bool IsDriveRoot(std::string_view folder) {
   std::string_view rest = folder.substr(2);
   if (rest.ends_with('\\')) rest.remove_suffix(1);
   const std::size_t separator = rest.find('\\');
-  return separator != std::string_view::npos && separator > 0 && separator + 1 < rest.size() &&
+  return separator != std::string_view::npos &&
          rest.find('\\', separator + 1) == std::string_view::npos;
 }
 
