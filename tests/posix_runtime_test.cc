@@ -1,5 +1,6 @@
 #include "platform/posix/posix_runtime.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -100,6 +101,14 @@ TEST_F(PosixRuntimeTest, DeletesAndStamps) {
   const FileStamp before = runtime_.StampOf("page.html");
   WriteFile("page.html", "xy");
   EXPECT_NE(runtime_.StampOf("page.html"), before);
+  // Rewritten with the same size within the same second.
+  const timespec first[2] = {{0, UTIME_OMIT}, {1'700'000'000, 100}};
+  const timespec second[2] = {{0, UTIME_OMIT}, {1'700'000'000, 200}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, "page.html", first, 0), 0);
+  const FileStamp read = runtime_.StampOf("page.html");
+  WriteFile("page.html", "ab");
+  ASSERT_EQ(::utimensat(AT_FDCWD, "page.html", second, 0), 0);
+  EXPECT_NE(runtime_.StampOf("page.html"), read);
   runtime_.DeleteFile("page.html");
   EXPECT_FALSE(fs::exists("page.html"));
   EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 53);
