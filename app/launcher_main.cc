@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/launcher.h"
+#include "app/launcher_question.h"
 #include "app/version.h"
 #include "platform/launch.h"
 
@@ -41,9 +42,8 @@ class Launcher {
 
   bool Confirm(const std::string& question) {
     EnsureApplication();
-    return QMessageBox::question(nullptr, kTitle, QString::fromLocal8Bit(question),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return corvane::MakeConfirmationBox(kTitle, QString::fromLocal8Bit(question))->exec() ==
+           QMessageBox::Yes;
   }
 
   // The folder the user picks, or nothing when the dialog is cancelled.

@@ -158,6 +158,12 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       EXPECT_FALSE(runtime.end_status.has_value());
 
       ExpectNothingLost(runtime, folder, texts);
+      // The page the run stopped at, named itself or by its text file, is kept.
+      for (const auto& [page, bytes] : folder.pages) {
+        if (file == page || file == TextFileNameFor(page)) {
+          EXPECT_EQ(runtime.Contents(page), bytes) << "the run stopped at " << page;
+        }
+      }
       // A page that was not read to its end gives no text file.
       if (call == Call::kOpenForReading || call == Call::kRead ||
           (call == Call::kClose && IsPageName(file))) {

@@ -102,6 +102,7 @@ bool UserMay(const User& user, const fs::path& path, int mode) {
 struct ChildSetup {
   std::optional<User> user;               // runs as this user
   std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE, with SIGXFSZ ignored
+  const char* output = nullptr;           // standard output goes there, not to a file
 };
 
 struct ChildResult {
@@ -148,7 +149,8 @@ ChildResult RunCli(const fs::path& folder, const ChildSetup& setup = {}) {
       (void)!::write(report[1], text.data(), text.size());
       ::_exit(127);
     };
-    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out_fd =
+        ::open(setup.output ? setup.output : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) {
       fail("cannot catch the output");
@@ -177,7 +179,7 @@ ChildResult RunCli(const fs::path& folder, const ChildSetup& setup = {}) {
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.max_rss_kib = usage.ru_maxrss;
   if (result.setup_error.empty()) {
-    result.out = ReadFile(out);
+    result.out = setup.output ? "" : ReadFile(out);
     result.err = ReadFile(err);
   }
   return result;
@@ -223,6 +225,7 @@ struct StopCase {
   // kPartialText or the bytes); every other entry must be as it was.
   std::map<std::string, std::string> changes;
   std::optional<rlim_t> file_size_limit = std::nullopt;
+  const char* output = nullptr;
 };
 
 const std::string kGone = "(gone)";
@@ -288,6 +291,16 @@ const StopCase kStopCases[] = {
      "run-time error 61: Disk full: cannot write file: a.txt (File too large)",
      {{"a.txt", kPartialText}},
      10'000},
+    {"standard output is dev full",  // the pages are converted, but "Finished" is lost
+     false,
+     [](const User&) {
+       WriteFile("a.html", Page("Article"));
+       return std::string();
+     },
+     "cannot write to standard output: No space left on device",
+     {{"a.html", kGone}, {"a.txt", TextOf("a.html", "Article")}},
+     std::nullopt,
+     "/dev/full"},
     {"page names differ only in case",
      false,
      [](const User& user) {
@@ -388,7 +401,8 @@ TEST_P(StoppingRun, ReportsTheCauseAndKeepsThePage) {
   std::map<std::string, std::string> expected = Snapshot();
 
   const ChildResult result = RunCli(folder.path(), {.user = c.as_user ? user : std::nullopt,
-                                                    .file_size_limit = c.file_size_limit});
+                                                    .file_size_limit = c.file_size_limit,
+                                                    .output = c.output});
   if (!result.setup_error.empty()) GTEST_SKIP() << result.setup_error;
 
   EXPECT_EQ(result.status, 1);

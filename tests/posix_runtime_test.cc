@@ -1,5 +1,6 @@
 #include "platform/posix/posix_runtime.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/posix/system_calls.h"
+#include "tests/case_name.h"
 #include "tests/failure_number.h"
 #include "tests/temp_folder.h"
 #include "tests/unix_socket.h"
@@ -98,6 +101,14 @@ TEST_F(PosixRuntimeTest, DeletesAndStamps) {
   const FileStamp before = runtime_.StampOf("page.html");
   WriteFile("page.html", "xy");
   EXPECT_NE(runtime_.StampOf("page.html"), before);
+  // Rewritten with the same size within the same second.
+  const timespec first[2] = {{0, UTIME_OMIT}, {1'700'000'000, 100}};
+  const timespec second[2] = {{0, UTIME_OMIT}, {1'700'000'000, 200}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, "page.html", first, 0), 0);
+  const FileStamp read = runtime_.StampOf("page.html");
+  WriteFile("page.html", "ab");
+  ASSERT_EQ(::utimensat(AT_FDCWD, "page.html", second, 0), 0);
+  EXPECT_NE(runtime_.StampOf("page.html"), read);
   runtime_.DeleteFile("page.html");
   EXPECT_FALSE(fs::exists("page.html"));
   EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 53);
@@ -119,6 +130,75 @@ TEST_F(PosixRuntimeTest, StartsAProgramWithItsArgumentsUnsplit) {
   const int missing = FailureNumber([&] { runtime_.StartProgram("no-such-program-here", {}); });
   EXPECT_TRUE(missing == 53 || missing == 70) << missing;
 }
+
+// System calls that misbehave as real ones do now and then. Each case writes
+// a text file and reads it back through the runtime.
+struct SystemCallCase {
+  const char* what;
+  posix::SystemCalls calls;
+  int number;  // the error the runtime must stop with; 0: the text comes back whole
+};
+
+void PrintTo(const SystemCallCase& c, std::ostream* out) { *out << c.what; }
+
+class MisbehavingSystemCalls : public PosixRuntimeTest,
+                               public ::testing::WithParamInterface<SystemCallCase> {
+ protected:
+  ~MisbehavingSystemCalls() override { posix::system_calls = {}; }
+};
+
+TEST_P(MisbehavingSystemCalls, GiveTheWholeTextOrAnError) {
+  std::string text;
+  for (unsigned i = 0; i < 200000; ++i) text += static_cast<char>(i * 31U % 251U);
+  std::string read;
+  posix::system_calls = GetParam().calls;
+  const int number = FailureNumber([&] {
+    auto out = runtime_.OpenForWriting("story.txt");
+    out->Append(text);
+    out->Append("\r\n");
+    out->Sync();
+    out->Close();
+    auto in = runtime_.OpenForReading("story.txt");
+    char buffer[4096];
+    while (std::size_t count = in->Read(buffer, sizeof buffer)) read.append(buffer, count);
+    in->Close();
+  });
+  EXPECT_EQ(number, GetParam().number);
+  if (GetParam().number == 0) {
+    EXPECT_EQ(read, text + "\r\n");
+  }
+}
+
+// A write that takes a part of the bytes, as near a file-size limit.
+ssize_t WriteAtMost1000Bytes(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, std::min<std::size_t>(size, 1000));
+}
+
+// Every other read is interrupted by a signal before it reads anything.
+ssize_t ReadInterruptedEveryOtherTime(int fd, void* buffer, std::size_t size) {
+  static bool interrupt = false;
+  if ((interrupt = !interrupt)) {
+    errno = EINTR;
+    return -1;
+  }
+  return ::read(fd, buffer, size);
+}
+
+// A close that reports a write that failed, as on a network file system.
+int CloseReportingEio(int fd) {
+  ::close(fd);
+  errno = EIO;
+  return -1;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MisbehavingSystemCalls,
+    ::testing::Values(
+        SystemCallCase{"write takes at most 1000 bytes", {.write = WriteAtMost1000Bytes}, 0},
+        SystemCallCase{
+            "every other read is interrupted", {.read = ReadInterruptedEveryOtherTime}, 0},
+        SystemCallCase{"close reports a write that failed", {.close = CloseReportingEio}, 57}),
+    testing::NameFromWhat<SystemCallCase>);
 
 TEST(ErrorNumbers, FollowTheSystemsReason) {
   const std::pair<int, int> kCases[] = {{ENOENT, 53}, {ENOTDIR, 53}, {EACCES, 70}, {EPERM, 70},

@@ -25,6 +25,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/launcher_question.h"
 #include "gui/qt/qt_form.h"
 #include "gui/qt/qt_runtime.h"
 #include "platform/native_runtime.h"
@@ -429,6 +430,20 @@ TEST(QtRuntime, AnErrorReportGivesNumberDescriptionAndFile) {
                    EXPECT_TRUE(box.isModal());
                    EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
                  });
+}
+
+// Pressing Enter or Escape at the question about the home folder, Documents,
+// Downloads or the root answers No.
+TEST(LauncherQuestion, EnterAndEscapeAnswerNo) {
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    const auto box = MakeConfirmationBox("Corvane2txt", "\"/home/ann\" is your home folder.");
+    box->show();
+    QApplication::setActiveWindow(box.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(box->clickedButton(), box->button(QMessageBox::No)) << key;
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+  }
 }
 
 TEST(QtRuntime, EndProgramEndsTheProcessWithTheStatus) {

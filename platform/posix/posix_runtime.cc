@@ -13,10 +13,15 @@
 #include <utility>
 
 #include "platform/console_exit.h"
+#include "platform/posix/system_calls.h"
 
 extern char** environ;
 
 namespace corvane {
+
+namespace posix {
+constinit SystemCalls system_calls;
+}  // namespace posix
 
 namespace {
 
@@ -33,7 +38,7 @@ FileStamp StampFromStat(const struct stat& info) {
 // Closes `fd` unless it is -1; for the paths where an error is already on
 // its way and a failing close would add nothing.
 void CloseQuietly(int fd) {
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) posix::system_calls.close(fd);
 }
 
 // Closes `fd` and throws the failure as a RuntimeError, as `close` is the
@@ -41,7 +46,9 @@ void CloseQuietly(int fd) {
 void CloseChecked(int fd, const std::string& operation, const std::string& name) {
   // On Linux the descriptor is released even when close fails, so it is
   // never closed twice; EINTR says nothing about the data.
-  if (::close(fd) != 0 && errno != EINTR) throw SystemError(errno, operation, name);
+  if (posix::system_calls.close(fd) != 0 && errno != EINTR) {
+    throw SystemError(errno, operation, name);
+  }
 }
 
 // Why a file of this type is refused, in the user's words.
@@ -88,7 +95,7 @@ class PosixInputFile final : public InputFile {
 
   std::size_t Read(char* buffer, std::size_t size) override {
     for (;;) {
-      const ssize_t count = ::read(fd_, buffer, size);
+      const ssize_t count = posix::system_calls.read(fd_, buffer, size);
       if (count >= 0) return static_cast<std::size_t>(count);
       if (errno != EINTR) throw SystemError(errno, "cannot read file", name_);
     }
@@ -142,7 +149,7 @@ class PosixOutputFile final : public OutputFile {
 
   void WriteAll(std::string_view data) {
     while (!data.empty()) {
-      const ssize_t count = ::write(fd_, data.data(), data.size());
+      const ssize_t count = posix::system_calls.write(fd_, data.data(), data.size());
       if (count < 0) {
         if (errno == EINTR) continue;
         throw SystemError(errno, "cannot write file", name_);
@@ -202,8 +209,8 @@ namespace {
 
 // Opens `name` with `flags` and returns the descriptor once `info` shows a
 // regular file; anything else is closed again and thrown as a RuntimeError.
-int OpenRegularFile(const std::string& name, int flags, mode_t mode,
-                    const std::string& operation, struct stat& info) {
+int OpenRegularFile(const std::string& name, int flags, mode_t mode, const std::string& operation,
+                    struct stat& info) {
   const int fd = ::open(name.c_str(), flags | O_NOCTTY | O_CLOEXEC, mode);
   if (fd < 0) throw OpenError(errno, operation, name);
   if (::fstat(fd, &info) != 0) {
@@ -232,8 +239,8 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
   // not reached through a symbolic link: the text goes into this folder and
   // nowhere else.
   struct stat info;
-  const int fd = OpenRegularFile(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666,
-                                 kOperation, info);
+  const int fd =
+      OpenRegularFile(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666, kOperation, info);
   if (::ftruncate(fd, 0) != 0) {
     const int error = errno;
     CloseQuietly(fd);
@@ -262,7 +269,7 @@ void PosixRuntime::SyncDirectory() {
     CloseQuietly(fd);
     throw SystemError(error, kOperation, FolderName());
   }
-  if (::close(fd) != 0 && errno != EINTR) {
+  if (posix::system_calls.close(fd) != 0 && errno != EINTR) {
     const int error = errno;
     throw SystemError(error, kOperation, FolderName());
   }
