@@ -1,0 +1,513 @@
+#include "gui/win32/win32_form.h"
+
+// clang-format off
+#include "platform/windows/windows_api.h"
+#include <commctrl.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "platform/windows/windows_runtime.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"Corvane2txtForm";
+
+// The first control's identifier: clear of IDOK and IDCANCEL, which the
+// dialog manager sends for Return and Escape.
+constexpr int kFirstControlId = 100;
+
+// Pixels between a text box's frame and its text.
+constexpr int kTextBoxMargin = 2;
+
+// Plain sans-serif faces to stand in for the classic dialog faces, best
+// match first: the classic face's TrueType twin and metric twins of Arial,
+// whose widths are close to the classic face's, then other common faces.
+const wchar_t* const kSansSerifFaces[] = {
+    L"Microsoft Sans Serif", L"Liberation Sans", L"Arimo",       L"Arial", L"Helvetica",
+    L"Nimbus Sans",          L"FreeSans",        L"DejaVu Sans",
+};
+
+// The font of forms and controls that set none: the classic 8 point dialog
+// font that such forms are laid out for. SPI_GETNONCLIENTMETRICS's
+// lfMessageFont is Segoe UI 9 pt from Windows Vista on, taller and wider
+// than the face the form's twips were measured with, so the help text's
+// lines would wrap. DEFAULT_GUI_FONT is the classic one ("MS Shell Dlg",
+// which Windows maps to Microsoft Sans Serif, at 8 pt), but sized for the
+// system's resolution only: its face is taken at 8 pt at the form's.
+FontDescription DialogFont() {
+  LOGFONTW stock{};
+  if (::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock) == 0 ||
+      stock.lfFaceName[0] == L'\0') {
+    return FontDescription{.face = "MS Shell Dlg", .point_size = 8, .weight = FW_NORMAL};
+  }
+  return FontDescription{
+      .face = Utf8FromWide(stock.lfFaceName), .point_size = 8, .weight = FW_NORMAL};
+}
+
+std::wstring Wide(std::string_view text) { return WideName(text, "cannot show text"); }
+
+// A text as an EDIT control holds it: every line ends in CR LF.
+std::wstring ControlText(std::string_view text) {
+  const std::wstring wide = Wide(text);
+  std::wstring result;
+  result.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    if (wide[i] == L'\n' && (i == 0 || wide[i - 1] != L'\r')) result += L'\r';
+    result += wide[i];
+  }
+  return result;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// The lines of a caption or of a text box's content; a line end after the
+// last line starts no further line.
+std::vector<std::wstring_view> LinesOf(std::wstring_view text) {
+  std::vector<std::wstring_view> lines;
+  for (;;) {
+    const std::size_t end = text.find(L'\n');
+    std::wstring_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::wstring_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  if (lines.size() > 1 && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool HasFamily(HDC dc, std::wstring_view face) {
+  LOGFONTW query{};
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  face.copy(query.lfFaceName, face.size());
+  query.lfCharSet = DEFAULT_CHARSET;
+  bool found = false;
+  ::EnumFontFamiliesExW(dc, &query, NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
+LOGFONTW LogFontFor(std::wstring_view face, const FontDescription& font, int dpi) {
+  LOGFONTW result{};
+  // The character height for the point size, rounded as MulDiv rounds.
+  result.lfHeight = -::MulDiv(static_cast<int>(std::lround(font.point_size * 100)), dpi, 7200);
+  result.lfWeight = std::clamp(font.weight, 1, 1000);
+  result.lfItalic = font.italic;
+  result.lfUnderline = font.underline;
+  result.lfStrikeOut = font.strike_out;
+  result.lfCharSet = DEFAULT_CHARSET;
+  result.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  result.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  result.lfQuality = DEFAULT_QUALITY;
+  result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  face.substr(0, LF_FACESIZE - 1).copy(result.lfFaceName, LF_FACESIZE - 1);
+  return result;
+}
+
+// Selects a font into a device context for as long as it lives.
+class SelectedFont {
+ public:
+  SelectedFont(HDC dc, const LOGFONTW& font)
+      : dc_(dc), font_(::CreateFontIndirectW(&font)), previous_(::SelectObject(dc, font_)) {}
+  ~SelectedFont() {
+    ::SelectObject(dc_, previous_);
+    ::DeleteObject(font_);
+  }
+  SelectedFont(const SelectedFont&) = delete;
+  SelectedFont& operator=(const SelectedFont&) = delete;
+
+ private:
+  HDC dc_;
+  HFONT font_;
+  HGDIOBJ previous_;
+};
+
+// True when every line of `lines` fits side by side into `room`. Blanks at
+// the end of a line do not count: they may run past the edge.
+bool Fits(HDC dc, const LOGFONTW& font, const std::vector<std::wstring_view>& lines, SIZE room) {
+  const SelectedFont selected(dc, font);
+  for (std::wstring_view line : lines) {
+    while (!line.empty() && line.back() == L' ') line.remove_suffix(1);
+    SIZE size{};
+    if (!line.empty() &&
+        (!::GetTextExtentPoint32W(dc, line.data(), static_cast<int>(line.size()), &size) ||
+         size.cx > room.cx)) {
+      return false;
+    }
+  }
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(dc, &metrics);
+  return static_cast<LONG>(lines.size()) * metrics.tmHeight <= room.cy;
+}
+
+// Narrows `font` in steps of a twentieth of its natural width until the
+// text fits or half the width is reached.
+LOGFONTW Narrowed(HDC dc, LOGFONTW font, const std::vector<std::wstring_view>& lines, SIZE room) {
+  TEXTMETRICW metrics{};
+  {
+    const SelectedFont selected(dc, font);
+    ::GetTextMetricsW(dc, &metrics);
+  }
+  for (int stretch = 95; stretch >= 50; stretch -= 5) {
+    font.lfWidth = std::max(1, ::MulDiv(metrics.tmAveCharWidth, stretch, 100));
+    if (Fits(dc, font, lines, room)) break;
+  }
+  return font;
+}
+
+LOGFONTW ResolveLogFont(HDC dc, const FontDescription& font, std::wstring_view text, SIZE room,
+                        int dpi) {
+  const std::wstring described = Wide(font.face);
+  if (HasFamily(dc, described)) return LogFontFor(described, font, dpi);
+  const std::vector<std::wstring_view> lines = LinesOf(text);
+  const wchar_t* first_installed = nullptr;
+  for (const wchar_t* face : kSansSerifFaces) {
+    if (!HasFamily(dc, face)) continue;
+    if (first_installed == nullptr) first_installed = face;
+    const LOGFONTW candidate = LogFontFor(face, font, dpi);
+    if (Fits(dc, candidate, lines, room)) return candidate;
+  }
+  // None fits: the best of them (or whatever the font mapper offers for a
+  // sans-serif face), narrowed as far as needed, so that size and weight
+  // stay as described.
+  return Narrowed(dc, LogFontFor(first_installed != nullptr ? first_installed : L"", font, dpi),
+                  lines, room);
+}
+
+void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW form_class{};
+  if (::GetClassInfoExW(instance, kFormClass, &form_class)) return;
+  form_class.cbSize = sizeof form_class;
+  form_class.lpfnWndProc = procedure;
+  form_class.hInstance = instance;
+  // The program's icon (resource 1), when the program carries one.
+  form_class.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+  form_class.hIconSm = static_cast<HICON>(
+      ::LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                   ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  form_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  form_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form_class.lpszClassName = kFormClass;
+  if (!::RegisterClassExW(&form_class)) {
+    throw WindowsError(::GetLastError(), "cannot register the window class", "");
+  }
+}
+
+// The window classes of the controls come from the common controls 6 that
+// the program's manifest asks for, in the system's visual style.
+void InitCommonControlsOnce() {
+  static const bool done = [] {
+    INITCOMMONCONTROLSEX controls{.dwSize = sizeof(INITCOMMONCONTROLSEX),
+                                  .dwICC = ICC_STANDARD_CLASSES};
+    return ::InitCommonControlsEx(&controls) != FALSE;
+  }();
+  static_cast<void>(done);
+}
+
+}  // namespace
+
+int ScreenDpi() {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+HFONT ResolveFont(const FontDescription& font, std::wstring_view text, SIZE room, int dpi) {
+  const HDC screen = ::GetDC(nullptr);
+  const LOGFONTW resolved = ResolveLogFont(screen, font, text, room, dpi);
+  ::ReleaseDC(nullptr, screen);
+  return ::CreateFontIndirectW(&resolved);
+}
+
+Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
+  InitCommonControlsOnce();
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  RegisterFormClass(instance, &Win32Form::Procedure);
+  const auto pixels = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+
+  constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+  RECT frame{0, 0, pixels(form.client_width), pixels(form.client_height)};
+  ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+  // WM_NCCREATE stores the window's handle in window_.
+  ::CreateWindowExW(0, kFormClass, Wide(form.title).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                    this);
+  if (window_ == nullptr) throw WindowsError(::GetLastError(), "cannot create window", form.name);
+
+  std::vector<const ControlDescription*> in_tab_order;
+  for (const ControlDescription& description : form.controls) {
+    in_tab_order.push_back(&description);
+  }
+  std::stable_sort(in_tab_order.begin(), in_tab_order.end(),
+                   [](const auto* a, const auto* b) { return a->tab_index < b->tab_index; });
+
+  const FontDescription form_font = form.font.value_or(DialogFont());
+  controls_.reserve(in_tab_order.size());
+  int id = kFirstControlId;
+  // Created in tab order: the dialog manager moves the focus in the order
+  // of creation.
+  for (const ControlDescription* description : in_tab_order) {
+    const std::wstring text = ControlText(description->text);
+    DWORD style = WS_CHILD | (description->visible ? WS_VISIBLE : 0);
+    DWORD extended_style = 0;
+    const wchar_t* control_class = L"STATIC";
+    switch (description->kind) {
+      case ControlKind::kLabel:
+        // Reports clicks; plain text that is never wrapped; no focus.
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
+        break;
+      case ControlKind::kPushButton:
+        control_class = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::kTextBox:
+        control_class = L"EDIT";
+        // Wraps at its width (no ES_AUTOHSCROLL), without scroll bars;
+        // Return starts a line. ES_AUTOVSCROLL lets an edit grow past the
+        // bottom, which the box would otherwise refuse.
+        style |= WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+        extended_style = WS_EX_CLIENTEDGE;
+        break;
+    }
+    const HWND handle = ::CreateWindowExW(
+        extended_style, control_class, text.c_str(), style, pixels(description->left),
+        pixels(description->top), pixels(description->width), pixels(description->height), window_,
+        reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id++)), instance, nullptr);
+    if (handle == nullptr) {
+      throw WindowsError(::GetLastError(), "cannot create control", description->name);
+    }
+    RECT client{};
+    ::GetClientRect(handle, &client);
+    SIZE room{client.right, client.bottom};
+    if (description->kind == ControlKind::kTextBox) room.cx -= 2 * kTextBoxMargin;
+    const HFONT font = ResolveFont(description->font.value_or(form_font), text, room, dpi);
+    fonts_.push_back(font);
+    ::SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (description->kind == ControlKind::kTextBox) {
+      // After WM_SETFONT, which sets the margins from the font.
+      ::SendMessageW(handle, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                     MAKELPARAM(kTextBoxMargin, kTextBoxMargin));
+    }
+    RECT format{};
+    ::SendMessageW(handle, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    // Filling the box was no change: only what differs from this is.
+    controls_.push_back(Control{description->name, description->kind, handle, text, format});
+    if (description->kind == ControlKind::kTextBox) LetBlanksHang(controls_.back());
+  }
+}
+
+Win32Form::~Win32Form() {
+  // Taking the window down reports nothing and ends no message loop.
+  events_ = nullptr;
+  destroying_ = true;
+  if (window_ != nullptr) ::DestroyWindow(window_);
+  for (HFONT font : fonts_) ::DeleteObject(font);
+}
+
+void Win32Form::Show() {
+  HWND first = nullptr;
+  for (const Control& control : controls_) {
+    const LONG_PTR style = ::GetWindowLongPtrW(control.handle, GWL_STYLE);
+    if ((style & WS_TABSTOP) != 0 && (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0) {
+      first = control.handle;
+      break;
+    }
+  }
+  // Activating the window hands the focus to this control.
+  last_focus_ = first;
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  ::UpdateWindow(window_);
+  if (first != nullptr) ::SetFocus(first);
+}
+
+void Win32Form::Dispatch(MSG& message) {
+  if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) return;
+  ::TranslateMessage(&message);
+  ::DispatchMessageW(&message);
+}
+
+HWND Win32Form::control(std::string_view name) const {
+  for (const Control& control : controls_) {
+    if (control.name == name) return control.handle;
+  }
+  return nullptr;
+}
+
+void Win32Form::SetText(std::string_view name, std::string_view text) {
+  Control* box = Find(control(name));
+  if (box == nullptr || box->kind != ControlKind::kTextBox) return;
+  const std::wstring content = ControlText(text);
+  // Setting the content the box has is no change.
+  if (WindowText(box->handle) == content) return;
+  ::SetWindowTextW(box->handle, content.c_str());
+  // A multi-line EDIT control reports no change of its own for this.
+  TextBoxEdited(*box);
+}
+
+std::string Win32Form::Text(std::string_view name) const {
+  const HWND handle = control(name);
+  return handle == nullptr ? std::string() : Utf8FromWide(WindowText(handle));
+}
+
+LRESULT CALLBACK Win32Form::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    form->window_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Win32Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) return ::DefWindowProcW(window, message, w, l);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_ = nullptr;
+    return ::DefWindowProcW(window, message, w, l);
+  }
+  return form->Handle(message, w, l);
+}
+
+LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_COMMAND: {
+      Control* control = Find(reinterpret_cast<HWND>(l));
+      if (control == nullptr) break;
+      if (control->kind == ControlKind::kTextBox) {
+        if (HIWORD(w) == EN_CHANGE) TextBoxEdited(*control);
+      } else if (HIWORD(w) == BN_CLICKED) {  // STN_CLICKED for a label
+        Deliver(control->name, FormEvent::kClick);
+      }
+      return 0;
+    }
+    case DM_GETDEFID: {
+      // Return presses the button that has the focus, as in a dialog box.
+      const Control* focused = Find(::GetFocus());
+      if (focused != nullptr && focused->kind == ControlKind::kPushButton) {
+        return MAKELRESULT(::GetDlgCtrlID(focused->handle), DC_HASDEFID);
+      }
+      return 0;
+    }
+    case WM_NEXTDLGCTL:
+      // A multi-line box asks for this on Tab and Shift+Tab.
+      MoveFocus(LOWORD(l) != 0 ? reinterpret_cast<HWND>(w)
+                               : ::GetNextDlgTabItem(window_, ::GetFocus(), w != 0));
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(w) == WA_INACTIVE) {
+        const HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(window_, focus)) last_focus_ = focus;
+      }
+      break;
+    case WM_SETFOCUS:
+      // Back to the control that had the focus.
+      if (last_focus_ != nullptr && ::IsWindow(last_focus_)) {
+        ::SetFocus(last_focus_);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      if (!destroying_) ::PostQuitMessage(0);
+      break;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window_, message, w, l);
+}
+
+Win32Form::Control* Win32Form::Find(HWND handle) {
+  if (handle == nullptr) return nullptr;
+  for (Control& control : controls_) {
+    if (control.handle == handle) return &control;
+  }
+  return nullptr;
+}
+
+void Win32Form::MoveFocus(HWND to) {
+  if (to == nullptr) return;
+  // Like the dialog manager: a box reached by the keyboard has its text
+  // selected.
+  if ((::SendMessageW(to, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
+    ::SendMessageW(to, EM_SETSEL, 0, -1);
+  }
+  ::SetFocus(to);
+}
+
+void Win32Form::Deliver(const std::string& control, FormEvent event) {
+  if (events_ != nullptr) events_->Handle(control, event);
+}
+
+void Win32Form::TextBoxEdited(Control& control) {
+  std::wstring content = WindowText(control.handle);
+  // Selecting, moving the caret and copying change nothing.
+  if (content == control.known_text) return;
+  control.known_text = std::move(content);
+  LetBlanksHang(control);
+  Deliver(control.name, FormEvent::kChange);
+}
+
+void Win32Form::LetBlanksHang(const Control& box) {
+  // How far the blanks at the end of a line run past the right edge, on the
+  // lines whose words fit.
+  const std::wstring content = WindowText(box.handle);
+  const LONG room = box.format.right - box.format.left;
+  LONG overhang = 0;
+  const HDC dc = ::GetDC(box.handle);
+  const HGDIOBJ previous =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(box.handle, WM_GETFONT, 0, 0)));
+  for (std::wstring_view line : LinesOf(content)) {
+    const std::size_t words = line.find_last_not_of(L' ') + 1;  // 0 for a line of blanks
+    if (words == line.size()) continue;
+    SIZE words_size{};
+    SIZE line_size{};
+    ::GetTextExtentPoint32W(dc, line.data(), static_cast<int>(words), &words_size);
+    ::GetTextExtentPoint32W(dc, line.data(), static_cast<int>(line.size()), &line_size);
+    if (words_size.cx <= room) overhang = std::max(overhang, line_size.cx - room);
+  }
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(box.handle, dc);
+
+  // Some EDIT controls (wine's) wrap such blanks onto lines of their own,
+  // which pushes the last lines out of the box: its formatting rectangle
+  // reaches past its right edge by as much as they need, no further, so
+  // that text without them wraps at the edge. The control may inset the
+  // rectangle it is given; what it makes of it is corrected once.
+  RECT wanted = box.format;
+  wanted.right += overhang;
+  RECT given = wanted;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ::SendMessageW(box.handle, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&given));
+    RECT made{};
+    ::SendMessageW(box.handle, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&made));
+    if (::EqualRect(&made, &wanted)) break;
+    given.left += wanted.left - made.left;
+    given.top += wanted.top - made.top;
+    given.right += wanted.right - made.right;
+    given.bottom += wanted.bottom - made.bottom;
+  }
+}
+
+int RunMessageLoop(Win32Form& form) {
+  MSG message{};
+  for (;;) {
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(message.wParam);
+    if (got == -1) return 1;
+    form.Dispatch(message);
+  }
+}
+
+}  // namespace corvane

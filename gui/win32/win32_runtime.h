@@ -1,0 +1,33 @@
+// The runtime of the window program on Windows: the system's own runtime for
+// files and programs, with messages and error reports in modal message
+// boxes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/runtime_wrapper.h"
+
+namespace corvane {
+
+class Win32Runtime final : public RuntimeWrapper {
+ public:
+  // `native` reaches the files and programs and writes error reports to
+  // standard error too; `title` is the caption of the message boxes.
+  // `native` must outlive this object.
+  Win32Runtime(Runtime& native, std::string_view title);
+
+  // A modal message box with an OK button only and no icon; returns when
+  // it is dismissed.
+  void ShowMessage(std::string_view text) override;
+  // Hands the error to `native` too, then shows one modal error box with
+  // its number, description, operation, file and the system's reason.
+  void ReportError(const RuntimeError& error) override;
+  // Ends the process with `status` at once; no window event follows.
+  [[noreturn]] void EndProgram(int status) override;
+
+ private:
+  std::wstring title_;
+};
+
+}  // namespace corvane
