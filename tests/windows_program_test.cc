@@ -119,11 +119,16 @@ TEST_P(WindowsProgram, CarriesItsIconInThreeImages) {
             (std::multiset<std::tuple<int, int, int>>{{32, 32, 1}, {32, 32, 4}, {16, 16, 4}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Programs, WindowsProgram,
-    ::testing::Values(ProgramCase{"console", CORVANE_CLI_PATH, L"corvane2txt-cli.exe"},
-                      ProgramCase{"launcher", CORVANE_LAUNCHER_PATH, L"corvane2txt-launcher.exe"}),
-    testing::NameFromWhat<ProgramCase>);
+const ProgramCase kPrograms[] = {
+    {"console", CORVANE_CLI_PATH, L"corvane2txt-cli.exe"},
+    {"launcher", CORVANE_LAUNCHER_PATH, L"corvane2txt-launcher.exe"},
+#ifdef CORVANE_WINDOW_PATH
+    {"window", CORVANE_WINDOW_PATH, L"corvane2txt.exe"},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, WindowsProgram, ::testing::ValuesIn(kPrograms),
+                         testing::NameFromWhat<ProgramCase>);
 
 }  // namespace
 }  // namespace corvane
