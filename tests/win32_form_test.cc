@@ -310,6 +310,13 @@ const Action kPresses[] = {
 INSTANTIATE_TEST_SUITE_P(ByMouseAndKey, PressingGo, ::testing::ValuesIn(kPresses),
                          testing::NameFromWhat<Action>);
 
+TEST_F(Form1Test, DonatesClickOpensTheDonationLink) {
+  Click(Control("Donate"));
+  EXPECT_TRUE(runtime_.Contents("donate.url"));
+  ASSERT_EQ(runtime_.started.size(), 1U);
+  EXPECT_EQ(runtime_.started[0][0], "rundll32.exe");
+}
+
 // Ends a message loop that the window failed to end.
 void CALLBACK QuitLate(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
