@@ -33,24 +33,6 @@ std::wstring Wide(const std::string& path, const char* operation) {
   }
 }
 
-// The text that a Win32 call puts into a buffer it is given, asked again
-// with a larger buffer while it does not fit. `call(buffer, size)` returns
-// the length written, or the size needed when the buffer is too small, or 0
-// on failure.
-template <typename Call>
-std::wstring GrowingBuffer(Call call) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(std::max<std::size_t>(length + 1U, buffer.size() * 2));
-  }
-}
-
 // `path` without the "\\?\" (or "\\?\UNC\") in front that the system puts
 // before the names it gives out in full.
 std::wstring WithoutLongPathPrefix(std::wstring path) {

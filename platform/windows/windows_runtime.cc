@@ -238,16 +238,7 @@ void WriteLine(std::FILE* stream, DWORD standard_handle, std::string_view text) 
 }
 
 std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
-  std::wstring folder(MAX_PATH, L'\0');
-  for (;;) {
-    const UINT length = query(folder.data(), static_cast<UINT>(folder.size()));
-    if (length == 0) return {};
-    if (length < folder.size()) {
-      folder.resize(length);
-      return folder;
-    }
-    folder.resize(length);
-  }
+  return GrowingBuffer([&](wchar_t* buffer, UINT size) { return query(buffer, size); });
 }
 
 }  // namespace
@@ -351,17 +342,11 @@ std::string FindProgram(const std::string& program) {
     path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), size));
     folders += L";" + path;
   }
-  std::wstring found(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::SearchPathW(folders.c_str(), wide.c_str(), L".exe",
-                                       static_cast<DWORD>(found.size()), found.data(), nullptr);
-    if (length == 0) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
-    if (length < found.size()) {
-      found.resize(length);
-      return Utf8FromWide(found);
-    }
-    found.resize(length);
-  }
+  const std::wstring found = GrowingBuffer([&](wchar_t* buffer, DWORD size) {
+    return ::SearchPathW(folders.c_str(), wide.c_str(), L".exe", size, buffer, nullptr);
+  });
+  if (found.empty()) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
+  return Utf8FromWide(found);
 }
 
 WindowsRuntime::WindowsRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
@@ -436,16 +421,10 @@ void WindowsRuntime::DeleteFile(const std::string& name) {
 }
 
 std::string WindowsRuntime::CurrentDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
-    if (length == 0) throw WindowsError(::GetLastError(), "cannot find the current folder", ".");
-    if (length < path.size()) {
-      path.resize(length);
-      return Utf8FromWide(path);
-    }
-    path.resize(length);  // the size needed, final null included
-  }
+  const std::wstring path = GrowingBuffer(
+      [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
+  if (path.empty()) throw WindowsError(::GetLastError(), "cannot find the current folder", ".");
+  return Utf8FromWide(path);
 }
 
 void WindowsRuntime::StartProgram(const std::string& program,

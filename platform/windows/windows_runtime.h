@@ -9,6 +9,8 @@
 // services with its own.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +22,23 @@ namespace corvane {
 // UTF-16 for the UTF-8 `name`; throws RuntimeError 75 naming `operation` and
 // `name` when it is not valid UTF-8.
 std::wstring WideName(std::string_view name, const std::string& operation);
+
+// The text that a Win32 call puts into a buffer it is given, asked again
+// with a larger buffer while it does not fit. `call(buffer, size)` returns
+// the length written, or the size needed when the buffer is too small, or 0
+// on failure; the result is then empty, and GetLastError tells why.
+template <typename Call>
+std::wstring GrowingBuffer(Call call) {
+  std::wstring buffer(260, L'\0');  // MAX_PATH, enough for most names
+  for (;;) {
+    const std::size_t length = call(buffer.data(), static_cast<unsigned long>(buffer.size()));
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(std::max(length + 1, buffer.size() * 2));
+  }
+}
 
 // UTF-8 for the UTF-16 `text`. An unpaired surrogate, which no UTF-8 text
 // can hold, becomes U+FFFD.
