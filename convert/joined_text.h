@@ -14,21 +14,25 @@
 //    also a suffix), so a pass removes every occurrence in the text. After a
 //    pass, a new occurrence can only straddle a place where that pass
 //    removed something (a junction) or reach into the line appended since.
-//  * One that reaches into the new line and has dead characters inside it
-//    straddles a junction too. Its one blank is the end of the line before,
-//    so it holds nothing of older lines but the end of the line before that,
-//    dead; and that line end, like anything in the line before, can only
-//    have been removed by the last pass, which completed the line.
-//  * A pass therefore looks only at the 15 characters on either side of the
-//    junctions of the previous pass, and searches the bytes of the new line
-//    together with the live characters, up to 15, right before it.
-//  * Removed characters are not moved out of the buffer but marked dead, in
-//    a bitmap; a maximal run of dead characters is at least 16 long and
-//    records its own bounds in its first and last 8 bytes, so a walk over
-//    live characters steps across a run in one move. Once the passes have
-//    left no junction, the dead runs can take part in no further occurrence,
-//    and the live characters are moved together while they are still in the
-//    processor's cache.
+//  * One that reaches into the new line and has removed characters inside
+//    it straddles a junction too. Its one blank is the end of the line
+//    before, so it holds nothing of older lines but the end of the line
+//    before that, removed; and that line end, like anything in the line
+//    before, can only have been removed by the last pass, which completed
+//    the line.
+//  * A pass therefore looks only at the 15 live characters on either side
+//    of the junctions of the previous pass, and searches the bytes of the
+//    new line together with the live characters, up to 15, right before it.
+//  * Removed characters are not moved out of the buffer at once: they stay,
+//    dead, in runs, [begin, end) stretches of the buffer kept in a vector
+//    in the order of the text and merged when they touch. A merge leaves
+//    the runs merged away in place, empty, and links the merged run to the
+//    live runs on either side of it: erasing them would move all the runs
+//    after them, pass after pass. A junction is the run a removal made or
+//    grew; its live neighbours lie right outside it, or beyond the runs
+//    next to it. Once the passes have left no junction, the runs can take
+//    part in no further occurrence, and the live characters are moved
+//    together while they are still in the processor's cache.
 //
 // Most passes have no junction to look at and find nothing in their line;
 // such passes change nothing. So the passes are not run line by line as the
@@ -37,11 +41,7 @@
 // passes run one by one, until they are back to having no junctions.
 #pragma once
 
-#include <algorithm>
-#include <bit>
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,118 +83,70 @@ class JoinedText {
   void Clear();
 
  private:
+  // The dead characters buffer_[begin, end), and the indices in runs_ of
+  // the live runs closest to it on either side, npos for none.
+  struct Run {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t before;
+    std::size_t after;
+  };
   // An occurrence found by a pass: the buffer positions of its first and
-  // last characters. Whatever lies between them and is not part of it is
-  // dead already: its characters lie in a row, or around the dead run that
-  // starts at `junction`, or are scattered among several dead runs.
-  enum class Layout { kInARow, kAroundJunction, kScattered };
+  // last characters; whatever lies between them and is not part of it is
+  // dead already. `junction` is the run it was found across, an index into
+  // runs_, or npos for one found in a row in the new text.
   struct Occurrence {
     std::size_t first;
     std::size_t last;
-    Layout layout;
-    std::size_t junction = 0;
+    std::size_t junction;
   };
 
   // Runs the passes of the lines that ended since the last catch-up.
   void CatchUp();
-  // Moves the live characters together, so that nothing is dead. Only
-  // between passes that leave no junctions.
-  void Compact();
   // Runs one removal pass over the text up to `limit`, where a line ended.
-  // The search of the text after `unscanned_` may be left out when it is
-  // known to find nothing, and starts at `first_new` when nothing lies
-  // before that.
-  void RemovalPass(std::size_t limit, bool search_new_text, std::size_t first_new);
-  // Runs up to `passes` passes that have the one junction in junctions_ to
-  // look at and nothing else, none with text at or after `limit` in reach:
-  // a nesting taken apart one level a pass, as long as each level lies
-  // around the run alone. Returns the passes run; junctions_ holds what the
-  // last one left.
-  std::size_t TakeApartNesting(std::size_t passes, std::size_t limit);
-  // Where the search of the text after `unscanned_` starts: up to 15 live
-  // characters before it.
+  // The search of the new text starts at `first_new`, or is left out when
+  // that is npos: it is known to find nothing.
+  void RemovalPass(std::size_t limit, std::size_t first_new);
+  // Where the search of the new text starts: up to 15 live characters
+  // before it.
   std::size_t SearchStart() const;
 
-  // The bitmap covers buffer_ from dead_base_ on, as far as there are dead
-  // characters; all else is live.
-  bool IsDead(std::size_t pos) const {
-    if (pos < dead_base_) return false;
-    const std::size_t bit = pos - dead_base_;
-    return bit / 64 < dead_.size() && ((dead_[bit / 64] >> (bit % 64)) & 1U);
-  }
-  // Marks buffer_[begin, end) dead.
-  void MarkDead(std::size_t begin, std::size_t end) {
-    // The usual case: a few characters, in the part of the text the bitmap
-    // already covers, with the word after them.
-    if (begin >= dead_base_ && end - begin < 64 && (end - dead_base_ + 63) / 64 < dead_.size()) {
-      const std::uint64_t bits = (std::uint64_t{1} << (end - begin)) - 1;
-      const std::size_t word = (begin - dead_base_) / 64;
-      const std::size_t shift = (begin - dead_base_) % 64;
-      dead_[word] |= bits << shift;
-      if (shift != 0) dead_[word + 1] |= bits >> (64 - shift);
-    } else {
-      MarkDeadSlowly(begin, end);
-    }
-  }
-  void MarkDeadSlowly(std::size_t begin, std::size_t end);
-
-  // Bounds of a dead run, kept in its first and last bytes.
-  std::size_t RunEndFromStart(std::size_t run_start) const;
-  std::size_t RunStartFromLast(std::size_t run_last) const;
-  void WriteRunBounds(std::size_t start, std::size_t end);
-
-  // The closest live position before `pos`, or npos. `pos` is live, the
-  // buffer's end, or the first position of a dead run.
-  std::size_t PreviousLive(std::size_t pos) const;
-  // The first live position at or after `pos`, or the buffer's end. `pos` is
-  // live, the buffer's end, or the first position of a dead run.
-  std::size_t NextLive(std::size_t pos) const;
-  // Bit i tells whether buffer_[begin + i] is dead.
-  std::uint64_t DeadBitsFrom(std::size_t begin) const {
-    if (begin < dead_base_) {
-      const std::size_t gap = dead_base_ - begin;
-      return gap < 64 ? DeadBitsFrom(dead_base_) << gap : 0;
-    }
-    const std::size_t word = (begin - dead_base_) / 64;
-    const std::size_t shift = (begin - dead_base_) % 64;
-    std::uint64_t bits = word < dead_.size() ? dead_[word] >> shift : 0;
-    if (shift != 0 && word + 1 < dead_.size()) bits |= dead_[word + 1] << (64 - shift);
-    return bits;
-  }
-  // The first dead position in buffer_[begin, end), or `end`.
-  std::size_t FirstDeadIn(std::size_t begin, std::size_t end) const {
-    for (begin = std::max(begin, dead_base_);
-         begin < end && (begin - dead_base_) / 64 < dead_.size(); begin += 64) {
-      const std::uint64_t bits = DeadBitsFrom(begin);
-      if (bits != 0) return std::min(end, begin + std::countr_zero(bits));
-    }
-    return end;
-  }
-  // The first dead position at or after `pos`, or the buffer's end.
-  std::size_t NextDead(std::size_t pos) const;
-
-  // The occurrence, if any, that straddles the dead run starting at
-  // `junction` and has no character at or after `limit`.
-  std::optional<Occurrence> FindAcross(std::size_t junction, std::size_t limit) const;
+  // Adds to `found` the occurrence, if any, that straddles runs_[junction]
+  // and has no character at or after `limit`.
+  void FindAcross(std::size_t junction, std::size_t limit, std::vector<Occurrence>& found) const;
   // The start of the first occurrence in buffer_[begin, end), which is all
   // live, or npos.
   std::size_t FindFirst(std::size_t begin, std::size_t end) const;
   // Looks for occurrences lying wholly in buffer_[begin, end), which is
   // all live.
   void FindWithin(std::size_t begin, std::size_t end, std::vector<Occurrence>& found) const;
-  // Marks an occurrence dead, merges it with neighbouring dead runs and
-  // returns the start of the merged run.
+  // Makes an occurrence dead: one run from its first to its last character,
+  // merged with the runs it touches. Returns the index of that run.
   std::size_t Remove(const Occurrence& occurrence);
+
+  // Moves the live characters together, so that nothing is dead. Only
+  // between passes that leave no junctions.
+  void Compact();
+
+  // Checks the invariants below, in debug builds.
+  void CheckInvariants() const;
 
   std::size_t batch_;
   std::string buffer_;
   std::size_t last_capacity_ = 0;
-  // One bit per byte of buffer_ from dead_base_ on; all before is live.
-  std::vector<std::uint64_t> dead_;
-  std::size_t dead_base_ = 0;
-  std::size_t dead_count_ = 0;
-  std::size_t live_from_ = 0;           // buffer_[live_from_, end) is all live
-  std::vector<std::size_t> junctions_;  // starts of the runs the last pass made
+  // Invariants, between passes:
+  //  * runs_ holds the runs made since the last compaction. A run merged
+  //    into another stays, empty, and no link leads to it. The others, the
+  //    live runs, are linked by `before` and `after` in the order of the
+  //    text, which is also their order in runs_; the last of runs_ is live.
+  //  * No two live runs touch: a.end < b.begin when b comes after a. So a
+  //    live run is a whole stretch of dead characters.
+  //  * Every live run holds at least one whole occurrence, and ends at or
+  //    before unscanned_: passes remove only what they have reached.
+  //  * junctions_ are indices of live runs, in increasing order.
+  //  * unscanned_ lies within buffer_.
+  std::vector<Run> runs_;
+  std::vector<std::size_t> junctions_;  // the runs the last pass made or grew
   std::size_t unscanned_ = 0;           // buffer_[unscanned_, end) is new since the last pass
   std::vector<std::size_t> line_ends_;  // where the lines since then end
   std::vector<Occurrence> found_;       // scratch, kept to reuse its memory
