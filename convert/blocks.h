@@ -23,26 +23,26 @@ struct Masks {
   std::uint64_t second = 0;
 };
 
+// Where the byte value `c` occurs among the 16 characters at `text`: bit i
+// is set where text[i] == c. The one place the byte comparisons are written
+// for the processor.
+inline std::uint32_t MatchesOf16(const char* text, char c) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+#else
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < 16; ++i) bits |= std::uint32_t{text[i] == c} << i;
+  return bits;
+#endif
+}
+
 inline Masks MasksOf(const char* block, char a, char b) {
   Masks masks;
-#if defined(__SSE2__)
-  const __m128i pattern_a = _mm_set1_epi8(a);
-  const __m128i pattern_b = _mm_set1_epi8(b);
   for (std::size_t i = 0; i < kBlock / 16; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
-    const auto bits = [&](__m128i pattern) {
-      const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern));
-      return std::uint64_t{static_cast<std::uint16_t>(found)} << (16 * i);
-    };
-    masks.first |= bits(pattern_a);
-    masks.second |= bits(pattern_b);
+    masks.first |= std::uint64_t{MatchesOf16(block + 16 * i, a)} << (16 * i);
+    masks.second |= std::uint64_t{MatchesOf16(block + 16 * i, b)} << (16 * i);
   }
-#else
-  for (std::size_t i = 0; i < kBlock; ++i) {
-    masks.first |= std::uint64_t{block[i] == a} << i;
-    masks.second |= std::uint64_t{block[i] == b} << i;
-  }
-#endif
   return masks;
 }
 

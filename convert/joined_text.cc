@@ -21,9 +21,7 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "convert/blocks.h"
 
 namespace corvane {
 
@@ -42,21 +40,8 @@ constexpr std::size_t kSide = kLinkSize - 1;
 // last characters match are compared in full, and they are picked out
 // without a branch per start.
 std::size_t LinkInWindow(const char* window, std::size_t starts) {
-#if defined(__SSE2__)
-  const __m128i firsts = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)),
-                                        _mm_set1_epi8(kContinueReading.front()));
-  const __m128i lasts =
-      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window + kSide)),
-                     _mm_set1_epi8(kContinueReading.back()));
-  std::uint32_t candidates = _mm_movemask_epi8(_mm_and_si128(firsts, lasts));
-#else
-  std::uint32_t candidates = 0;
-  for (std::size_t start = 0; start < kSide; ++start) {
-    const bool ends_match = (window[start] == kContinueReading.front()) &
-                            (window[start + kSide] == kContinueReading.back());
-    candidates |= std::uint32_t{ends_match} << start;
-  }
-#endif
+  std::uint32_t candidates = MatchesOf16(window, kContinueReading.front()) &
+                             MatchesOf16(window + kSide, kContinueReading.back());
   candidates &= (std::uint32_t{1} << starts) - 1;
   for (; candidates != 0; candidates &= candidates - 1) {
     const std::size_t start = std::countr_zero(candidates);
