@@ -32,24 +32,14 @@ using corvane::LaunchError;
 
 constexpr const wchar_t* kTitle = L"Corvane2txt";
 
-// UTF-16 for the UTF-8 `text`; what is not UTF-8 shows as U+FFFD.
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), size);
-  wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-  return wide;
-}
-
 void ShowError(std::string_view cause) {
-  ::MessageBoxW(nullptr, Wide(corvane::LaunchFailureText(cause)).c_str(), kTitle,
+  ::MessageBoxW(nullptr, corvane::WideText(corvane::LaunchFailureText(cause)).c_str(), kTitle,
                 MB_OK | MB_ICONERROR);
 }
 
 bool Confirm(const std::string& question) {
-  return ::MessageBoxW(nullptr, Wide(question).c_str(), kTitle, corvane::QuestionBoxStyle()) ==
-         IDYES;
+  return ::MessageBoxW(nullptr, corvane::WideText(question).c_str(), kTitle,
+                       corvane::QuestionBoxStyle()) == IDYES;
 }
 
 // Writes `text` to the standard handle `which` when there is one, with CR LF
@@ -59,7 +49,7 @@ bool Tell(DWORD which, std::string_view text, UINT icon) {
   const HANDLE handle = ::GetStdHandle(which);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
       ::GetFileType(handle) == FILE_TYPE_UNKNOWN) {
-    ::MessageBoxW(nullptr, Wide(text).c_str(), kTitle, MB_OK | icon);
+    ::MessageBoxW(nullptr, corvane::WideText(text).c_str(), kTitle, MB_OK | icon);
     return true;
   }
   std::string lines;

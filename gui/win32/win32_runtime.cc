@@ -10,29 +10,18 @@ namespace corvane {
 
 namespace {
 
-// Text for a message box; bytes that are not UTF-8 become U+FFFD rather
-// than losing the message.
-std::wstring BoxText(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
-
 // A modal box over the thread's active window (the form), or over all of
 // the thread's windows when none is active.
 void ShowBox(const std::wstring& title, std::string_view text, UINT icon) {
   const HWND owner = ::GetActiveWindow();
-  ::MessageBoxW(owner, BoxText(text).c_str(), title.c_str(),
+  ::MessageBoxW(owner, WideText(text).c_str(), title.c_str(),
                 MB_OK | icon | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
 }  // namespace
 
 Win32Runtime::Win32Runtime(Runtime& native, std::string_view title)
-    : RuntimeWrapper(native), title_(BoxText(title)) {}
+    : RuntimeWrapper(native), title_(WideText(title)) {}
 
 void Win32Runtime::ShowMessage(std::string_view text) { ShowBox(title_, text, 0); }
 

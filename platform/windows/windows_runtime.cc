@@ -221,13 +221,7 @@ void WriteLine(std::FILE* stream, DWORD standard_handle, std::string_view text) 
   DWORD mode = 0;
   if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
     std::fflush(stream);
-    std::wstring wide(text.size() + 2, L'\0');
-    const int length =
-        text.empty() ? 0
-                     : ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                             wide.data(), static_cast<int>(wide.size()));
-    wide.resize(static_cast<std::size_t>(length));
-    wide += L"\r\n";
+    const std::wstring wide = WideText(text) + L"\r\n";
     DWORD written = 0;
     if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
       return;
@@ -242,6 +236,17 @@ std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
 }
 
 }  // namespace
+
+std::wstring WideText(std::string_view text) {
+  // A UTF-8 text never has more UTF-16 units than bytes.
+  std::wstring wide(text.size(), L'\0');
+  const int length =
+      text.empty() ? 0
+                   : ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           wide.data(), static_cast<int>(wide.size()));
+  wide.resize(static_cast<std::size_t>(std::max(length, 0)));
+  return wide;
+}
 
 std::wstring WideName(std::string_view name, const std::string& operation) {
   if (name.empty()) return {};

@@ -40,6 +40,10 @@ std::wstring GrowingBuffer(Call call) {
   }
 }
 
+// UTF-16 for the UTF-8 `text`, for showing: what is not UTF-8 becomes
+// U+FFFD rather than losing the message.
+std::wstring WideText(std::string_view text);
+
 // UTF-8 for the UTF-16 `text`. An unpaired surrogate, which no UTF-8 text
 // can hold, becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view text);
