@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "convert/extract.h"
+#include "convert/joined_text.h"
 #include "convert/line_splitter.h"
 #include "tests/reference_extract.h"
 #include "tests/saved_pages.h"
@@ -95,6 +96,27 @@ void BM_Reference(benchmark::State& state, PageShape shape, std::size_t size) {
   SetBytesPerSecond(state, page.size());
 }
 
+// A line of `count` nestings whose removal passes each merge the junction
+// with the removed run beside it, on its right (one pass after another
+// works its way outwards through "ue reaContinue readingding") or on its
+// left ("ConContinue readingtin"), followed by the empty lines that give
+// those passes. Joined text that moves its removed runs about on every merge
+// takes quadratic time here.
+void BM_Merging(benchmark::State& state, bool rightwards, int count) {
+  std::string line;
+  for (int i = 0; i < count; ++i) line += rightwards ? "Contin" : "ConContinue readingtin";
+  line += "Continue reading";
+  for (int i = 0; i < count; ++i) line += rightwards ? "ue reaContinue readingding" : "ue reading";
+  for (auto _ : state) {
+    corvane::JoinedText text;
+    text.AppendLine(line);
+    for (int i = 0; i < count + 2; ++i) text.AppendLine("");
+    std::string joined = text.Finish();
+    benchmark::DoNotOptimize(joined.data());
+  }
+  SetBytesPerSecond(state, line.size());
+}
+
 double Min(const std::vector<double>& values) {
   return *std::min_element(values.begin(), values.end());
 }
@@ -149,6 +171,14 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (small == best_.end() || large == best_.end()) continue;
       std::printf("  %-8s size^%.2f\n", std::string(NameOf(shape)).c_str(),
                   std::log(large->second.time / small->second.time) / std::log(8.0));
+    }
+    std::printf("Growth of the time of the merging nestings from 20k to 80k:\n");
+    for (const char* side : {"right", "left"}) {
+      auto small = best_.find(std::string("merging/") + side + "/20k");
+      auto large = best_.find(std::string("merging/") + side + "/80k");
+      if (small == best_.end() || large == best_.end()) continue;
+      std::printf("  %-8s size^%.2f\n", side,
+                  std::log(large->second.time / small->second.time) / std::log(4.0));
     }
   }
 
@@ -208,6 +238,15 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->ComputeStatistics("min", Min);
       }
+    }
+  }
+  for (const bool rightwards : {true, false}) {
+    for (const int count : {20'000, 80'000}) {
+      const std::string name = std::string("merging/") + (rightwards ? "right/" : "left/") +
+                               std::to_string(count / 1000) + "k";
+      benchmark::RegisterBenchmark(name.c_str(), BM_Merging, rightwards, count)
+          ->Unit(benchmark::kMillisecond)
+          ->ComputeStatistics("min", Min);
     }
   }
   SummaryReporter reporter;
