@@ -50,11 +50,9 @@ FontDescription DialogFont() {
       .face = Utf8FromWide(stock.lfFaceName), .point_size = 8, .weight = FW_NORMAL};
 }
 
-std::wstring Wide(std::string_view text) { return WideName(text, "cannot show text"); }
-
 // A text as an EDIT control holds it: every line ends in CR LF.
 std::wstring ControlText(std::string_view text) {
-  const std::wstring wide = Wide(text);
+  const std::wstring wide = WideText(text);
   std::wstring result;
   result.reserve(wide.size());
   for (std::size_t i = 0; i < wide.size(); ++i) {
@@ -172,7 +170,7 @@ LOGFONTW Narrowed(HDC dc, LOGFONTW font, const std::vector<std::wstring_view>& l
 
 LOGFONTW ResolveLogFont(HDC dc, const FontDescription& font, std::wstring_view text, SIZE room,
                         int dpi) {
-  const std::wstring described = Wide(font.face);
+  const std::wstring described = WideText(font.face);
   if (HasFamily(dc, described)) return LogFontFor(described, font, dpi);
   const std::vector<std::wstring_view> lines = LinesOf(text);
   const wchar_t* first_installed = nullptr;
@@ -245,9 +243,9 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
   RECT frame{0, 0, pixels(form.client_width), pixels(form.client_height)};
   ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
   // WM_NCCREATE stores the window's handle in window_.
-  ::CreateWindowExW(0, kFormClass, Wide(form.title).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                    this);
+  ::CreateWindowExW(0, kFormClass, WideText(form.title).c_str(), kStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                    nullptr, instance, this);
   if (window_ == nullptr) throw WindowsError(::GetLastError(), "cannot create window", form.name);
 
   std::vector<const ControlDescription*> in_tab_order;
