@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -84,6 +85,13 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// Whether two stamps are of one file, whatever its names: the same device
+// and file number (inode, or file ID on Windows). Hard links, and names that
+// the system folds to one, reach the same file.
+inline bool SameFile(const FileStamp& a, const FileStamp& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
 // A file opened for reading from its start to its end.
 class InputFile {
  public:
@@ -119,6 +127,21 @@ class OutputFile {
   // the storage device (fsync). Throws RuntimeError on any failure.
   virtual void Sync() = 0;
 
+  // The file's device and file number, taken when it was opened; they stay
+  // the same through `RenameOver`. (Size and time are not kept up.)
+  virtual FileStamp Stamp() const = 0;
+
+  // Gives the file the name `target` in the same folder, in one step that
+  // replaces whatever `target` named: a reader of `target` finds either the
+  // old file or this one, whole, never a mix, and other names of the old
+  // file keep its content. A link named `target` is replaced, not followed.
+  // The file stays open. Call `Sync` first: only data already on the
+  // storage device is safe to show under the new name. The new name is on
+  // the storage device once `Runtime::SyncDirectory` returns (on Windows,
+  // already when this returns). Throws RuntimeError; `target` is then
+  // unchanged.
+  virtual void RenameOver(const std::string& target) = 0;
+
   // Writes out what is buffered and releases the file. Throws RuntimeError
   // when the system reports a failure on closing.
   virtual void Close() = 0;
@@ -138,13 +161,26 @@ class Runtime {
   // Opens the regular file `name` of the current directory for reading.
   // Never follows a symbolic link and never blocks on a FIFO: anything but a
   // regular file fails with 75. Throws RuntimeError: 53 when it does not
-  // exist, 70 when access is denied.
+  // exist, 70 when access is denied. On Windows a read-only file fails with
+  // 70 too: the program reads a file in order to delete it afterwards,
+  // which Windows refuses for a read-only file, and the mark is the user's.
   virtual std::unique_ptr<InputFile> OpenForReading(const std::string& name) = 0;
 
   // Creates `name` in the current directory, or empties the existing file of
-  // that name, and opens it for writing. Throws RuntimeError: 70 when access
-  // is denied, 75 when the name is a folder, ...
+  // that name, and opens it for writing. Never writes through a symbolic
+  // link or into anything but a regular file; the file has ordinary
+  // attributes afterwards (not hidden, not a system file). Throws
+  // RuntimeError: 70 when access is denied or the file is read-only, 75
+  // when the name is a link, a folder or a device, ...
   virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
+
+  // Whether `name` could be opened for writing, asked without changing
+  // anything: nullopt when there is no such file, the stamp of the file it
+  // reaches when that is a regular file that `OpenForWriting` would accept.
+  // Throws RuntimeError with the error `OpenForWriting` would raise
+  // (operation "cannot create file") for a link, a folder, a device, a
+  // read-only file, denied access, ...
+  virtual std::optional<FileStamp> CheckReplaceable(const std::string& name) = 0;
 
   // The stamp of `name` as it is now, without following a symbolic link.
   // Throws RuntimeError (53 when it does not exist).

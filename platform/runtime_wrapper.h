@@ -29,6 +29,9 @@ class RuntimeWrapper : public Runtime {
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override {
     return target_.OpenForWriting(name);
   }
+  std::optional<FileStamp> CheckReplaceable(const std::string& name) override {
+    return target_.CheckReplaceable(name);
+  }
   FileStamp StampOf(const std::string& name) override { return target_.StampOf(name); }
   void SyncDirectory() override { target_.SyncDirectory(); }
   void DeleteFile(const std::string& name) override { target_.DeleteFile(name); }

@@ -47,7 +47,7 @@ TEST(ConvertFolder, EmptyFolderFinishesAtOnce) {
   EXPECT_EQ(RunConversion(runtime), "");
   EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
   EXPECT_EQ(runtime.end_status, 0);
-  EXPECT_EQ(runtime.files.size(), 1U);
+  EXPECT_EQ(runtime.names.size(), 1U);
 }
 
 TEST(ConvertFolder, ConvertsEveryPageAndDeletesIt) {
@@ -79,9 +79,9 @@ TEST(ConvertFolder, LeavesEverythingButPagesAlone) {
   runtime.Add("link.html", "", MemRuntime::Kind::kSymlink);
   runtime.Add("pipe.html", "", MemRuntime::Kind::kFifo);
   runtime.Add(".hidden.html", Page("a"), MemRuntime::Kind::kHidden);
-  const auto before = runtime.files.size();
+  const auto before = runtime.names.size();
   EXPECT_EQ(RunConversion(runtime), "");
-  EXPECT_EQ(runtime.files.size(), before);
+  EXPECT_EQ(runtime.names.size(), before);
 }
 
 TEST(ConvertFolder, ReadsInAnySizeOfChunk) {
@@ -129,7 +129,7 @@ TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
 // file between its reading and its deletion, it is kept.
 TEST(ConvertFolder, KeepsAPageThatChangedAfterItWasRead) {
   const std::pair<Call, void (*)(MemRuntime&)> kChanges[] = {
-      {Call::kRead, [](MemRuntime& r) { r.files.at("p.html").bytes += "more"; }},
+      {Call::kRead, [](MemRuntime& r) { r.File("p.html").bytes += "more"; }},
       {Call::kClose, [](MemRuntime& r) { r.Changed("p.html"); }},
       {Call::kSyncDirectory, [](MemRuntime& r) { r.Add("p.html", Page("x")); }},
   };

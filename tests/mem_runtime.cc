@@ -19,11 +19,14 @@ std::string OperationOf(Call call) {
     case Call::kRead:
       return "cannot read file";
     case Call::kOpenForWriting:
+    case Call::kCheckReplaceable:
       return "cannot create file";
     case Call::kAppend:
       return "cannot write file";
     case Call::kSync:
       return "cannot flush file to disk";
+    case Call::kRename:
+      return "cannot replace file";
     case Call::kClose:
       return "cannot close file";
     case Call::kStampOf:
@@ -40,11 +43,26 @@ std::string OperationOf(Call call) {
   return "";
 }
 
-FileStamp StampOfEntry(const MemRuntime::Entry& entry) {
-  return FileStamp{.device = 1,
-                   .inode = entry.inode,
-                   .size = entry.bytes.size(),
-                   .modified_ns = entry.generation};
+// A name as a case-insensitive system compares it: A to Z, and the
+// accented capitals of Latin-1 (U+00C0 to U+00DE but U+00D7) in UTF-8,
+// become small letters.
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    unsigned char& c = reinterpret_cast<unsigned char&>(folded[i]);
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    if (c == 0xC3 && i + 1 < folded.size()) {
+      unsigned char& next = reinterpret_cast<unsigned char&>(folded[i + 1]);
+      if (next >= 0x80 && next <= 0x9E && next != 0x97) next += 0x20;
+      ++i;
+    }
+  }
+  return folded;
+}
+
+FileStamp StampOfEntry(std::uint64_t inode, const MemRuntime::Entry& entry) {
+  return FileStamp{
+      .device = 1, .inode = inode, .size = entry.bytes.size(), .modified_ns = entry.generation};
 }
 
 class MemInputFile final : public InputFile {
@@ -72,10 +90,11 @@ class MemInputFile final : public InputFile {
   FileStamp stamp_;
 };
 
+// Writes to the file itself, whatever its names become.
 class MemOutputFile final : public OutputFile {
  public:
-  MemOutputFile(MemRuntime& runtime, std::string name)
-      : runtime_(runtime), name_(std::move(name)) {}
+  MemOutputFile(MemRuntime& runtime, std::string name, std::uint64_t inode)
+      : runtime_(runtime), name_(std::move(name)), inode_(inode) {}
 
   void Append(std::string_view data) override {
     try {
@@ -90,23 +109,36 @@ class MemOutputFile final : public OutputFile {
 
   void Sync() override {
     runtime_.Before(Call::kSync, name_);
-    MemRuntime::Entry& entry = runtime_.files.at(name_);
+    MemRuntime::Entry& entry = runtime_.files.at(inode_);
     entry.durable = entry.bytes;
-    if (auto it = runtime_.on_disk.find(name_); it != runtime_.on_disk.end()) {
-      it->second = entry.bytes;
+  }
+
+  FileStamp Stamp() const override { return StampOfEntry(inode_, runtime_.files.at(inode_)); }
+
+  void RenameOver(const std::string& target) override {
+    runtime_.Before(Call::kRename, target);
+    if (auto replaced = runtime_.Resolve(target); replaced != runtime_.names.end()) {
+      runtime_.names.erase(replaced);
     }
+    // The file's old name goes wherever it is now (a test may have moved it).
+    std::erase_if(runtime_.names, [&](const auto& name) {
+      return name.first == name_ && name.second == inode_;
+    });
+    runtime_.names[target] = inode_;
+    name_ = target;
   }
 
   void Close() override { runtime_.Before(Call::kClose, name_); }
 
  private:
   void AppendBytes(std::string_view data) {
-    runtime_.files.at(name_).bytes.append(data);
-    runtime_.Changed(name_);
+    runtime_.files.at(inode_).bytes.append(data);
+    runtime_.Changed(inode_);
   }
 
   MemRuntime& runtime_;
   std::string name_;
+  std::uint64_t inode_;
 };
 
 }  // namespace
@@ -125,8 +157,12 @@ std::string_view NameOf(Call call) {
       return "Append";
     case Call::kSync:
       return "Sync";
+    case Call::kRename:
+      return "Rename";
     case Call::kClose:
       return "Close";
+    case Call::kCheckReplaceable:
+      return "CheckReplaceable";
     case Call::kStampOf:
       return "StampOf";
     case Call::kSyncDirectory:
@@ -142,24 +178,52 @@ std::string_view NameOf(Call call) {
 }
 
 void MemRuntime::Add(const std::string& name, std::string bytes, Kind kind) {
-  Entry& entry = files[name] = Entry{};
+  const std::uint64_t inode = next_inode_++;
+  Entry& entry = files[inode];
   entry.bytes = std::move(bytes);
   entry.kind = kind;
-  entry.inode = next_inode_++;
   entry.durable = entry.bytes;
-  on_disk[name] = entry.bytes;
+  names[name] = inode;
+  durable_names[name] = inode;
 }
 
+void MemRuntime::Link(const std::string& existing, const std::string& name) {
+  names[name] = names.at(existing);
+  durable_names[name] = names.at(existing);
+}
+
+MemRuntime::Entry& MemRuntime::File(const std::string& name) { return files.at(names.at(name)); }
+
 std::optional<std::string> MemRuntime::Contents(const std::string& name) const {
-  auto it = files.find(name);
-  if (it == files.end()) return std::nullopt;
-  return it->second.bytes;
+  auto it = names.find(name);
+  if (it == names.end()) return std::nullopt;
+  return files.at(it->second).bytes;
 }
 
 bool MemRuntime::SafeOnDisk(const std::string& name) const {
-  auto file = files.find(name);
-  auto disk = on_disk.find(name);
-  return file != files.end() && disk != on_disk.end() && disk->second == file->second.bytes;
+  auto now = names.find(name);
+  auto disk = durable_names.find(name);
+  return now != names.end() && disk != durable_names.end() && disk->second == now->second &&
+         files.at(now->second).durable == files.at(now->second).bytes;
+}
+
+MemRuntime::Disk MemRuntime::PowerCut(bool changes_arrived) const {
+  Disk disk;
+  for (const auto& [name, inode] : changes_arrived ? names : durable_names) {
+    disk.emplace(name, files.at(inode).durable);
+  }
+  return disk;
+}
+
+std::map<std::string, std::uint64_t>::iterator MemRuntime::Resolve(const std::string& name) {
+  auto exact = names.find(name);
+  if (exact != names.end() || !case_folding) return exact;
+  // The listing's order (see ListFiles) is the names' order reversed.
+  const std::string folded = Folded(name);
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (Folded(it->first) == folded) return std::prev(it.base());
+  }
+  return names.end();
 }
 
 void MemRuntime::Before(Call call, const std::string& file) {
@@ -174,83 +238,106 @@ void MemRuntime::Before(Call call, const std::string& file) {
   if (before_call) before_call(call, file);
 }
 
-void MemRuntime::Changed(const std::string& name) {
-  Entry& entry = files.at(name);
+void MemRuntime::Changed(const std::string& name) { Changed(names.at(name)); }
+
+void MemRuntime::Changed(std::uint64_t inode) {
+  Entry& entry = files.at(inode);
   ++entry.generation;
   entry.durable.reset();
-  if (auto it = on_disk.find(name); it != on_disk.end()) it->second.reset();
 }
 
 MemRuntime::Entry& MemRuntime::Find(const std::string& name, const std::string& operation) {
-  auto it = files.find(name);
-  if (it == files.end()) {
+  auto it = Resolve(name);
+  if (it == names.end()) {
     throw RuntimeError(ErrorNumber::kFileNotFound, operation, name, "No such file or directory");
   }
-  return it->second;
+  return files.at(it->second);
 }
 
 std::vector<std::string> MemRuntime::ListFiles() {
   Before(Call::kListFiles, current_directory);
-  std::vector<std::string> names;
-  for (const auto& [name, entry] : files) {
-    if (entry.kind == Kind::kRegular) names.push_back(name);
+  std::vector<std::string> listed;
+  for (const auto& [name, inode] : names) {
+    if (files.at(inode).kind == Kind::kRegular) listed.push_back(name);
   }
   // Not in order, as a real folder: the caller sorts.
-  std::reverse(names.begin(), names.end());
-  return names;
+  std::reverse(listed.begin(), listed.end());
+  return listed;
 }
 
 std::unique_ptr<InputFile> MemRuntime::OpenForReading(const std::string& name) {
   Before(Call::kOpenForReading, name);
+  auto it = Resolve(name);
   Entry& entry = Find(name, "cannot open file for reading");
   if (entry.kind != Kind::kRegular && entry.kind != Kind::kHidden) {
     throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot open file for reading", name,
                        "it is not a regular file");
   }
-  return std::make_unique<MemInputFile>(*this, name, entry.bytes, StampOfEntry(entry));
+  return std::make_unique<MemInputFile>(*this, name, entry.bytes, StampOfEntry(it->second, entry));
 }
 
-std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) {
-  Before(Call::kOpenForWriting, name);
-  auto it = files.find(name);
-  if (it == files.end()) {
-    // A new file: its name is not on disk before the folder is synced.
-    it = files.emplace(name, Entry{}).first;
-    it->second.inode = next_inode_++;
-  } else if (it->second.read_only) {
+namespace {
+
+// The refusals that opening an existing file for writing meets.
+void RequireWritable(const MemRuntime::Entry& entry, const std::string& name) {
+  if (entry.read_only) {
     throw RuntimeError(ErrorNumber::kPermissionDenied, "cannot create file", name,
                        "Permission denied");
-  } else if (it->second.kind != Kind::kRegular) {
+  }
+  if (entry.kind != MemRuntime::Kind::kRegular && entry.kind != MemRuntime::Kind::kHidden) {
     throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot create file", name,
                        "it is not a regular file");
   }
-  it->second.bytes.clear();
-  Changed(name);
-  return std::make_unique<MemOutputFile>(*this, name);
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) {
+  Before(Call::kOpenForWriting, name);
+  auto it = Resolve(name);
+  if (it == names.end()) {
+    // A new file: its name is not on disk before the folder is flushed.
+    it = names.emplace(name, next_inode_++).first;
+    files[it->second] = Entry{};
+  }
+  Entry& entry = files.at(it->second);
+  RequireWritable(entry, name);
+  entry.bytes.clear();
+  entry.kind = Kind::kRegular;  // ordinary attributes, as the real runtimes leave it
+  Changed(it->second);
+  return std::make_unique<MemOutputFile>(*this, name, it->second);
+}
+
+std::optional<FileStamp> MemRuntime::CheckReplaceable(const std::string& name) {
+  Before(Call::kCheckReplaceable, name);
+  auto it = Resolve(name);
+  if (it == names.end()) return std::nullopt;
+  RequireWritable(files.at(it->second), name);
+  return StampOfEntry(it->second, files.at(it->second));
 }
 
 FileStamp MemRuntime::StampOf(const std::string& name) {
   Before(Call::kStampOf, name);
-  return StampOfEntry(Find(name, "cannot look up file"));
+  Entry& entry = Find(name, "cannot look up file");
+  return StampOfEntry(Resolve(name)->second, entry);
 }
 
 void MemRuntime::SyncDirectory() {
   Before(Call::kSyncDirectory, current_directory);
-  on_disk.clear();
-  for (const auto& [name, entry] : files) on_disk.emplace(name, entry.durable);
+  durable_names = names;
 }
 
 void MemRuntime::DeleteFile(const std::string& name) {
   Before(Call::kDeleteFile, name);
-  Entry& entry = Find(name, "cannot delete file");
-  if (entry.undeletable) {
+  if (Find(name, "cannot delete file").undeletable) {
     throw RuntimeError(ErrorNumber::kPermissionDenied, "cannot delete file", name,
                        "Permission denied");
   }
-  files.erase(name);
+  auto it = Resolve(name);
   // At worst the deletion reaches the disk before anything written since
-  // the folder was last synced.
-  on_disk.erase(name);
+  // the folder was last flushed.
+  durable_names.erase(it->first);
+  names.erase(it);
 }
 
 std::string MemRuntime::CurrentDirectory() {

@@ -1,6 +1,13 @@
-// An in-memory runtime for the tests: a folder of files held in a map, the
+// An in-memory runtime for the tests: a folder of files held in maps, the
 // messages, error reports and program ends it was asked for, and ways to
 // make calls fail.
+//
+// A name is not a file: names lead to files (inodes), so that two names can
+// reach one file, as hard links do, and, in the case-folding mode, as
+// names that differ only in letter case do for a Windows client of a share
+// whose server tells them apart (the listing keeps every spelling; opening
+// a name reaches that exact spelling if there is one, and otherwise the
+// first name in the listing's order that folds to the same).
 //
 // Faults are injected as an error-injecting environment does it: `fault`
 // names the k-th call (of one kind, or of any kind) that fails with an errno
@@ -8,10 +15,11 @@
 // runtime would raise for that errno: the same number, operation text and
 // system reason.
 //
-// The folder also keeps an honest account of what is on disk: `on_disk` is
-// the folder as a power cut would leave it at worst. Bytes that were written
-// but not synced are unknown there, a new file's name arrives only when the
-// folder is synced, and a deletion may already have arrived when it is made.
+// The folder also keeps an honest account of what is on disk, from which
+// `PowerCut` gives the folder as a power cut right now could leave it: bytes
+// written but not flushed are unknown, new names and renames arrive when the
+// folder is flushed or (at worst for whoever relied on the old name) at
+// once, and a deletion may arrive as soon as it is made.
 #pragma once
 
 #include <cerrno>
@@ -36,7 +44,9 @@ enum class Call {
   kOpenForWriting,
   kAppend,
   kSync,
+  kRename,
   kClose,  // of a file opened for reading or for writing
+  kCheckReplaceable,
   kStampOf,
   kSyncDirectory,
   kDeleteFile,
@@ -59,23 +69,29 @@ class MemRuntime : public Runtime {
  public:
   enum class Kind { kRegular, kHidden, kFolder, kSymlink, kFifo };
 
+  // One file, whatever names reach it.
   struct Entry {
     std::string bytes;  // as a reader sees them now
     Kind kind = Kind::kRegular;
     bool read_only = false;    // cannot be opened for writing
     bool undeletable = false;  // cannot be deleted
-    std::uint64_t inode = 0;
     std::int64_t generation = 0;  // counts the changes, stands in for the time
-    // The bytes as synced to disk; none while a change is not yet synced.
+    // The bytes as flushed to disk; none while a change is not yet flushed.
     std::optional<std::string> durable;
   };
+  // A folder as a power cut would leave it: each name with its bytes, or
+  // none where they are not known.
+  using Disk = std::map<std::string, std::optional<std::string>>;
 
-  // The folder's entries by name.
-  std::map<std::string, Entry> files;
-  // The folder as a power cut would leave it, at worst: the names the disk
-  // holds, each with its bytes, or none where they are not known (written
-  // but not synced). See the top of this file.
-  std::map<std::string, std::optional<std::string>> on_disk;
+  // The files by number (inode), and the folder's names, each leading to a
+  // file.
+  std::map<std::uint64_t, Entry> files;
+  std::map<std::string, std::uint64_t> names;
+  // The names as the disk holds them: as of the last flush of the folder,
+  // less the deletions made since.
+  std::map<std::string, std::uint64_t> durable_names;
+  // Opening folds the letter case of names (see the top of this file).
+  bool case_folding = false;
 
   std::string current_directory = "/home/reader/pages";
   // Largest number of bytes one Read returns: small values split lines and
@@ -101,14 +117,26 @@ class MemRuntime : public Runtime {
 
   // Adds a file that was on disk before the program started.
   void Add(const std::string& name, std::string bytes, Kind kind = Kind::kRegular);
-  // The bytes of `name`, or nullopt when there is no such entry.
+  // Gives the file named `existing` the further name `name` (a hard link),
+  // on disk.
+  void Link(const std::string& existing, const std::string& name);
+  // The file that `name`, spelt exactly so, leads to.
+  Entry& File(const std::string& name);
+  // The bytes of `name`, spelt exactly so, or nullopt when there is no such
+  // name.
   std::optional<std::string> Contents(const std::string& name) const;
   // True when `name` and its bytes as they are now would survive a crash.
   bool SafeOnDisk(const std::string& name) const;
+  // The folder after a power cut now: with `changes_arrived` false, no name
+  // made or renamed since the folder's last flush is there; with it true,
+  // every one is. Deletions have arrived in both, and bytes not flushed are
+  // unknown in both.
+  Disk PowerCut(bool changes_arrived) const;
 
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;
@@ -121,8 +149,11 @@ class MemRuntime : public Runtime {
   // Records `call` on `file`, raises the fault if it is due, then runs the
   // hook. For the files this runtime hands out.
   void Before(Call call, const std::string& file);
-  // The bytes of `name` changed and are not on disk yet.
+  // The bytes of the file `name` leads to changed and are not on disk yet.
   void Changed(const std::string& name);
+  void Changed(std::uint64_t inode);
+  // The name in `names` that opening `name` reaches, or names.end().
+  std::map<std::string, std::uint64_t>::iterator Resolve(const std::string& name);
 
  private:
   Entry& Find(const std::string& name, const std::string& operation);

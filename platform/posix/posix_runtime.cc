@@ -115,7 +115,8 @@ class PosixOutputFile final : public OutputFile {
  public:
   static constexpr std::size_t kBufferSize = 64 * 1024;
 
-  PosixOutputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+  PosixOutputFile(int fd, std::string name, FileStamp stamp)
+      : fd_(fd), name_(std::move(name)), stamp_(stamp) {
     buffer_.reserve(kBufferSize);
   }
   ~PosixOutputFile() override { CloseQuietly(fd_); }
@@ -134,6 +135,18 @@ class PosixOutputFile final : public OutputFile {
   void Sync() override {
     Flush();
     if (::fsync(fd_) != 0) throw SystemError(errno, "cannot flush file to disk", name_);
+  }
+
+  FileStamp Stamp() const override { return stamp_; }
+
+  // rename(2) replaces the target's directory entry in one step, and never
+  // follows a link named `target`. The folder's fsync makes it durable.
+  void RenameOver(const std::string& target) override {
+    Flush();
+    if (::rename(name_.c_str(), target.c_str()) != 0) {
+      throw SystemError(errno, "cannot replace file", target);
+    }
+    name_ = target;
   }
 
   void Close() override {
@@ -160,6 +173,7 @@ class PosixOutputFile final : public OutputFile {
 
   int fd_;
   std::string name_;
+  FileStamp stamp_;
   std::string buffer_;
 };
 
@@ -246,7 +260,27 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
     CloseQuietly(fd);
     throw SystemError(error, kOperation, name);
   }
-  return std::make_unique<PosixOutputFile>(fd, name);
+  return std::make_unique<PosixOutputFile>(fd, name, StampFromStat(info));
+}
+
+std::optional<FileStamp> PosixRuntime::CheckReplaceable(const std::string& name) {
+  // The same open as `OpenForWriting`, without creating or emptying: it
+  // meets the same refusals (a link, a FIFO, a read-only file) with the same
+  // errors.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    throw OpenError(errno, "cannot create file", name);
+  }
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    CloseQuietly(fd);
+    throw SystemError(error, "cannot create file", name);
+  }
+  RequireRegularFile(fd, info, "cannot create file", name);
+  CloseQuietly(fd);
+  return StampFromStat(info);
 }
 
 FileStamp PosixRuntime::StampOf(const std::string& name) {

@@ -22,6 +22,7 @@ class PosixRuntime : public Runtime {
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/console_exit.h"
 #include "platform/windows/command_line.h"
@@ -172,8 +174,8 @@ class WindowsInputFile final : public InputFile {
 // two pieces, so a buffer of its own would save next to nothing.
 class WindowsOutputFile final : public OutputFile {
  public:
-  WindowsOutputFile(Handle file, std::string name)
-      : file_(std::move(file)), name_(std::move(name)) {}
+  WindowsOutputFile(Handle file, std::string name, FileStamp stamp)
+      : file_(std::move(file)), name_(std::move(name)), stamp_(stamp) {}
 
   void Append(std::string_view data) override {
     while (!data.empty()) {
@@ -192,11 +194,44 @@ class WindowsOutputFile final : public OutputFile {
     }
   }
 
+  FileStamp Stamp() const override { return stamp_; }
+
+  // The rename goes through the open handle (which holds DELETE access), so
+  // it is this very file that takes the new name, whatever happened to its
+  // old name meanwhile; ReplaceIfExists makes it one step. A bare name
+  // keeps it in its folder.
+  //
+  // The rename is made durable by flushing the file once more. On NTFS a
+  // rename is a change to the file's own record, logged in the journal, and
+  // FlushFileBuffers commits the journal up to the file's last change, the
+  // rename included. On FAT the file's directory entry carries its name and
+  // is written out by the same call. (MoveFileEx's MOVEFILE_WRITE_THROUGH
+  // would not do: it covers only a move done as a copy and a delete.)
+  void RenameOver(const std::string& target) override {
+    static const std::string kOperation = "cannot replace file";
+    const std::wstring wide = WideName(target, kOperation);
+    std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    if (!::SetFileInformationByHandle(file_.get(), FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size()))) {
+      throw WindowsError(::GetLastError(), kOperation, target);
+    }
+    name_ = target;
+    if (!::FlushFileBuffers(file_.get())) {
+      throw WindowsError(::GetLastError(), "cannot flush file to disk", name_);
+    }
+  }
+
   void Close() override { CloseChecked(file_, name_); }
 
  private:
   Handle file_;
   std::string name_;
+  FileStamp stamp_;
 };
 
 // The system's text for `error`, in UTF-8, without the final period and
@@ -379,10 +414,22 @@ std::vector<std::string> WindowsRuntime::ListFiles() {
 }
 
 std::unique_ptr<InputFile> WindowsRuntime::OpenForReading(const std::string& name) {
+  static const std::string kOperation = "cannot open file for reading";
   // Others may read the page meanwhile, but not change it.
   FileStamp stamp;
-  Handle file = OpenRegularFile(name, {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING},
-                                "cannot open file for reading", &stamp);
+  Handle file =
+      OpenRegularFile(name, {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING}, kOperation, &stamp);
+  // Windows deletes no read-only file, and clearing the mark would change
+  // the page (and its stamp) behind the user's back: such a page is refused
+  // before its text is written, so that no run writes it again and again.
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+    throw WindowsError(::GetLastError(), kOperation, name);
+  }
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    throw RuntimeError(ErrorNumber::kPermissionDenied, kOperation, name,
+                       "it is read-only, and Windows does not delete a read-only file");
+  }
   return std::make_unique<WindowsInputFile>(std::move(file), name, stamp);
 }
 
@@ -390,10 +437,41 @@ std::unique_ptr<OutputFile> WindowsRuntime::OpenForWriting(const std::string& na
   static const std::string kOperation = "cannot create file";
   // OPEN_ALWAYS and then emptying, rather than CREATE_ALWAYS: the file is
   // emptied only once it is known to be a regular file, and an existing
-  // hidden file of that name is replaced like any other.
-  Handle file = OpenRegularFile(name, {GENERIC_WRITE, 0, OPEN_ALWAYS}, kOperation);
+  // hidden file of that name is replaced like any other. DELETE access lets
+  // the file be renamed through this handle (RenameOver).
+  FileStamp stamp;
+  Handle file = OpenRegularFile(name, {GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS}, kOperation, &stamp);
   if (!::SetEndOfFile(file.get())) throw WindowsError(::GetLastError(), kOperation, name);
-  return std::make_unique<WindowsOutputFile>(std::move(file), name);
+  // A hidden or system mark would stay with the file through a rename and
+  // hide the text file: the file starts out with ordinary attributes.
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+    throw WindowsError(::GetLastError(), kOperation, name);
+  }
+  constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if ((basic.FileAttributes & kMarks) != 0) {
+    FILE_BASIC_INFO cleared{};  // zero times: leave them as they are
+    cleared.FileAttributes = basic.FileAttributes & ~kMarks;
+    if (cleared.FileAttributes == 0) cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &cleared, sizeof cleared)) {
+      throw WindowsError(::GetLastError(), kOperation, name);
+    }
+  }
+  return std::make_unique<WindowsOutputFile>(std::move(file), name, stamp);
+}
+
+std::optional<FileStamp> WindowsRuntime::CheckReplaceable(const std::string& name) {
+  // The same open as `OpenForWriting`, without creating or emptying: it
+  // meets the same refusals (a link, a device, a read-only file, a file
+  // that another program has open) with the same errors.
+  FileStamp stamp;
+  try {
+    OpenRegularFile(name, {GENERIC_WRITE, 0, OPEN_EXISTING}, "cannot create file", &stamp);
+  } catch (const RuntimeError& error) {
+    if (error.number() == ErrorNumber::kFileNotFound) return std::nullopt;
+    throw;
+  }
+  return stamp;
 }
 
 FileStamp WindowsRuntime::StampOf(const std::string& name) {
