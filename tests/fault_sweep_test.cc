@@ -80,7 +80,8 @@ const SweepCase kFolders[] = {
      {},
      true},
     {"accented names that differ in letter case, folded to one file",
-     {{"x.html", LargePage()}, {"\xC3\x89t\xC3\xA9.html", Page("First")},
+     {{"x.html", LargePage()},
+      {"\xC3\x89t\xC3\xA9.html", Page("First")},
       {"\xC3\xA9t\xC3\xA9.html", Page("Second")}},
      {},
      {},
@@ -123,13 +124,14 @@ std::optional<RuntimeError> RunConversion(MemRuntime& runtime) {
 // cut right now would leave it: every page is there, unchanged, or gone
 // with its complete text file; every other file that was there holds what
 // it held or, if it is a page's text file, that page's complete text.
-void ExpectNothingLost(const MemRuntime& runtime, const MemRuntime& before,
-                       const SweepCase& folder, const std::map<std::string, std::string>& texts) {
+void ExpectNothingLost(const MemRuntime& runtime, const MemRuntime& before, const SweepCase& folder,
+                       const std::map<std::string, std::string>& texts) {
   std::map<std::string, MemRuntime::Disk> views = {
       {"now", {}},
       {"after a power cut, renames not arrived", runtime.PowerCut(false)},
       {"after a power cut, renames arrived", runtime.PowerCut(true)}};
-  for (const auto& [name, inode] : runtime.names) views["now"][name] = runtime.files.at(inode).bytes;
+  for (const auto& [name, inode] : runtime.names)
+    views["now"][name] = runtime.files.at(inode).bytes;
 
   for (const auto& [view, disk] : views) {
     SCOPED_TRACE(view);
@@ -192,9 +194,9 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
   // Some page is read in many pieces.
   std::map<std::string, int> reads;
   for (const auto& [call, file] : calls) reads[file] += call == Call::kRead;
-  ASSERT_GT(std::max_element(reads.begin(), reads.end(), [](auto& a, auto& b) {
-              return a.second < b.second;
-            })->second,
+  ASSERT_GT(std::max_element(reads.begin(), reads.end(),
+                             [](auto& a, auto& b) { return a.second < b.second; })
+                ->second,
             5);
   // Every file opened is closed by a call that can report a failure.
   EXPECT_EQ(count(Call::kOpenForReading) + count(Call::kOpenForWriting), count(Call::kClose));
@@ -243,8 +245,7 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       // A page that was not read to its end gives no text file.
       if (call == Call::kOpenForReading || call == Call::kRead ||
           (call == Call::kClose && IsPageName(file))) {
-        EXPECT_EQ(runtime.Contents(TextFileNameFor(file)),
-                  before.Contents(TextFileNameFor(file)))
+        EXPECT_EQ(runtime.Contents(TextFileNameFor(file)), before.Contents(TextFileNameFor(file)))
             << "text of a page not fully read";
       }
       // A run stopped by one failure removes its temporary file; one whose

@@ -121,9 +121,8 @@ class MemOutputFile final : public OutputFile {
       runtime_.names.erase(replaced);
     }
     // The file's old name goes wherever it is now (a test may have moved it).
-    std::erase_if(runtime_.names, [&](const auto& name) {
-      return name.first == name_ && name.second == inode_;
-    });
+    std::erase_if(runtime_.names,
+                  [&](const auto& name) { return name.first == name_ && name.second == inode_; });
     runtime_.names[target] = inode_;
     name_ = target;
   }

@@ -73,8 +73,8 @@ class MemRuntime : public Runtime {
   struct Entry {
     std::string bytes;  // as a reader sees them now
     Kind kind = Kind::kRegular;
-    bool read_only = false;    // cannot be opened for writing
-    bool undeletable = false;  // cannot be deleted
+    bool read_only = false;       // cannot be opened for writing
+    bool undeletable = false;     // cannot be deleted
     std::int64_t generation = 0;  // counts the changes, stands in for the time
     // The bytes as flushed to disk; none while a change is not yet flushed.
     std::optional<std::string> durable;

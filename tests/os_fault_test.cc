@@ -491,10 +491,10 @@ TEST(RealFolder, TextFilesThatAreNamesOfOneFileEachGetTheirOwnText) {
   ASSERT_EQ(result.setup_error, "");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(Snapshot(), (std::map<std::string, std::string>{
-                            {"a.txt", "file " + TextOf("a.html", "First")},
-                            {"b.txt", "file " + TextOf("b.html", "Second")},
-                            {"backup.txt", "file an older text"}}));
+  EXPECT_EQ(Snapshot(),
+            (std::map<std::string, std::string>{{"a.txt", "file " + TextOf("a.html", "First")},
+                                                {"b.txt", "file " + TextOf("b.html", "Second")},
+                                                {"backup.txt", "file an older text"}}));
   EXPECT_EQ(fs::hard_link_count("backup.txt"), 1U);
 }
 
