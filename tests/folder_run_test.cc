@@ -163,16 +163,34 @@ TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
   EXPECT_TRUE(runtime.Contents("huge.html"));
 }
 
-TEST(ConvertFolder, NamesThatDifferInCaseDoNotOverwriteEachOther) {
-  MemRuntime runtime;
-  runtime.Add("story.HTML", Page("first"));
-  runtime.Add("story.html", Page("second"));
-  EXPECT_EQ(RunConversion(runtime),
-            "run-time error 75: Path/File access error: cannot convert page: story.html (its "
-            "text file story.txt already holds the text of story.HTML)");
-  EXPECT_EQ(runtime.Contents("story.txt"), "story.HTML\r\n\r\n first \r\n");
-  EXPECT_EQ(runtime.Contents("story.html"), Page("second"));
-  EXPECT_TRUE(runtime.messages.empty());
+// Two pages whose text files are one file, by name or because the folder
+// folds letter case (as Windows does, and a Windows client of a share that
+// tells the names apart): the second stops the run before anything is
+// replaced.
+TEST(ConvertFolder, TwoPagesNeverShareATextFile) {
+  const struct {
+    bool case_folding;
+    std::string first, second, text_file;
+  } kPairs[] = {
+      {false, "story.HTML", "story.html", "story.txt"},
+      {true, "A.HTML", "a.html", "a.txt"},
+      {true, "Report.html", "report.html", "report.txt"},
+      {true, "\xC3\x89t\xC3\xA9.html", "\xC3\xA9t\xC3\xA9.html", "\xC3\xA9t\xC3\xA9.txt"},
+  };
+  for (const auto& pair : kPairs) {
+    MemRuntime runtime;
+    runtime.case_folding = pair.case_folding;
+    runtime.Add(pair.first, Page("first"));
+    runtime.Add(pair.second, Page("second"));
+    EXPECT_EQ(RunConversion(runtime),
+              "run-time error 75: Path/File access error: cannot convert page: " + pair.second +
+                  " (its text file " + pair.text_file + " already holds the text of " + pair.first +
+                  ")");
+    EXPECT_EQ(runtime.Contents(TextFileNameFor(pair.first)), pair.first + "\r\n\r\n first \r\n");
+    EXPECT_EQ(runtime.Contents(pair.second), Page("second"));
+    EXPECT_EQ(runtime.names.size(), 2U) << pair.second;
+    EXPECT_TRUE(runtime.messages.empty());
+  }
 }
 
 }  // namespace
