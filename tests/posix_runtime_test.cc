@@ -73,16 +73,27 @@ TEST_F(PosixRuntimeTest, RefusesToReadAnythingButARegularFile) {
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("fifo.html"); }), 75);
 }
 
-TEST_F(PosixRuntimeTest, WritesReplaceAnOldFile) {
+// Written under another name and renamed over the old file: the old file is
+// replaced whole and keeps its content under its other names.
+TEST_F(PosixRuntimeTest, ARenameReplacesAnOldFile) {
   WriteFile("story.txt", "an old and longer text");
-  auto file = runtime_.OpenForWriting("story.txt");
+  fs::create_hard_link("story.txt", "backup.txt");
+  WriteFile("part", "left over");
+  auto file = runtime_.OpenForWriting("part");
+  const FileStamp stamp = file->Stamp();
   file->Append("new");
   file->Append(std::string(200000, 'z'));  // larger than the buffer
   file->Append("\r\n");
   file->Sync();
+  ASSERT_TRUE(runtime_.CheckReplaceable("story.txt"));
+  file->RenameOver("story.txt");
   file->Close();
   runtime_.SyncDirectory();
   EXPECT_EQ(ReadFile("story.txt"), "new" + std::string(200000, 'z') + "\r\n");
+  EXPECT_EQ(ReadFile("backup.txt"), "an old and longer text");
+  EXPECT_FALSE(fs::exists("part"));
+  EXPECT_TRUE(SameFile(runtime_.StampOf("story.txt"), stamp));
+  EXPECT_FALSE(runtime_.CheckReplaceable("missing.txt"));
 }
 
 TEST_F(PosixRuntimeTest, NeverWritesThroughALinkOrIntoAFifo) {
@@ -90,9 +101,12 @@ TEST_F(PosixRuntimeTest, NeverWritesThroughALinkOrIntoAFifo) {
   fs::create_symlink("target", "link.txt");
   ASSERT_EQ(::mkfifo("fifo.txt", 0600), 0);
   fs::create_directory("folder.txt");
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("link.txt"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("fifo.txt"); }), 75);
+  for (const char* name : {"link.txt", "fifo.txt"}) {
+    EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting(name); }), 75) << name;
+    EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable(name); }), 75) << name;
+  }
   EXPECT_NE(FailureNumber([&] { runtime_.OpenForWriting("folder.txt"); }), 0);
+  EXPECT_NE(FailureNumber([&] { runtime_.CheckReplaceable("folder.txt"); }), 0);
   EXPECT_EQ(ReadFile("target"), "keep");
 }
 

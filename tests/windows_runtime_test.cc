@@ -147,29 +147,50 @@ TEST_F(WindowsRuntimeTest, AFileInUseElsewhereIsPermissionDenied) {
   EXPECT_EQ(ReadFile("page.html"), "keep");
 }
 
-TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorDeleted) {
+// Windows deletes no read-only file: such a file is neither replaced nor
+// read as a page (which would be deleted afterwards).
+TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
   WriteFile("story.txt", "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("story.txt"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("story.txt"); }), 70);
+  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("story.txt"); }), 70);
   EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("story.txt"); }), 70);
   EXPECT_EQ(ReadFile("story.txt"), "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(WindowsRuntimeTest, WritesReplaceAnOldFileHiddenOrNot) {
+// A file written under another name and renamed over the old one: the old
+// file, hidden or not, is replaced whole, keeps its content under its other
+// names, and the new file is neither hidden nor a system file, even when the
+// file it was written in was.
+TEST_F(WindowsRuntimeTest, ARenameReplacesAnOldFileHiddenOrNot) {
   WriteFile("story.txt", "an old and longer text");
+  ASSERT_TRUE(::CreateHardLinkW(L"backup.txt", L"story.txt", nullptr)) << ::GetLastError();
   WriteFile("hidden.txt", "an old and longer text");
   SetAttributes(L"hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+  const std::string text = "new" + std::string(200000, 'z') + "\r\n";
   for (const char* name : {"story.txt", "hidden.txt", "new.txt"}) {
-    auto file = runtime_.OpenForWriting(name);
-    file->Append("new");
-    file->Append(std::string(200000, 'z'));
-    file->Append("\r\n");
+    WriteFile("part", "left over");
+    SetAttributes(L"part", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    auto file = runtime_.OpenForWriting("part");
+    const FileStamp stamp = file->Stamp();
+    file->Append(text);
     file->Sync();
+    EXPECT_TRUE(runtime_.CheckReplaceable(name) || std::string(name) == "new.txt") << name;
+    file->RenameOver(name);
     file->Close();
     runtime_.SyncDirectory();
-    EXPECT_EQ(ReadFile(name), "new" + std::string(200000, 'z') + "\r\n") << name;
+    EXPECT_EQ(ReadFile(name), text) << name;
+    EXPECT_FALSE(fs::exists("part"));
+    EXPECT_TRUE(SameFile(runtime_.StampOf(name), stamp)) << name;
+    EXPECT_EQ(::GetFileAttributesW(fs::path(name).c_str()) &
+                  (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              0U)
+        << name;
   }
+  EXPECT_EQ(ReadFile("backup.txt"), "an old and longer text");
+  EXPECT_FALSE(runtime_.CheckReplaceable("missing.txt"));
 }
 
 TEST_F(WindowsRuntimeTest, StampsFollowChangesAndDeletionEndsThem) {
