@@ -1,29 +1,43 @@
 // Fails every platform call of a conversion in turn, and after each run
 // checks the program's promise: every page is either still there byte for
 // byte, or gone with its complete text file beside it, on disk; and the run
-// reported the failure instead of finishing.
+// reported the failure instead of finishing. The faults come from the fault
+// wrapper, over the in-memory runtime and over the system's own runtime in
+// a scratch folder on disk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "convert/folder_run.h"
 #include "platform/errno_error.h"
-#include "tests/case_name.h"
+#include "platform/native_runtime.h"
+#include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
+#include "tests/temp_folder.h"
+
+#ifdef _WIN32
+#include "platform/windows/windows_api.h"
+#endif
 
 namespace corvane {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::Call;
 using testing::Fault;
+using testing::FaultyRuntime;
 using testing::MemRuntime;
 
 const std::string kRule(18, '-');
@@ -90,16 +104,71 @@ const SweepCase kFolders[] = {
 
 void PrintTo(const SweepCase& c, std::ostream* out) { *out << c.what; }
 
-MemRuntime Prepared(const SweepCase& folder) {
-  MemRuntime runtime;
-  for (const auto& [name, bytes] : folder.pages) runtime.Add(name, bytes);
-  for (const auto& [name, bytes] : folder.others) runtime.Add(name, bytes);
-  for (const auto& [existing, name] : folder.links) runtime.Link(existing, name);
-  runtime.case_folding = folder.case_folding;
-  runtime.Add("notes.txt", "not a page");
-  runtime.Add(".hidden.html", Page("hidden"), MemRuntime::Kind::kHidden);
-  return runtime;
-}
+// Where a run's folder lies: its runtime, and its files as they are.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+  virtual Runtime& runtime() = 0;
+  virtual std::map<std::string, std::string> Now() = 0;
+  // A fault wrapper over the runtime.
+  std::unique_ptr<FaultyRuntime> Faulty() {
+    return std::make_unique<FaultyRuntime>(
+        runtime(), [this] { return Now(); }, kRenamesFlush);
+  }
+
+ private:
+#ifdef _WIN32
+  static constexpr bool kRenamesFlush = true;  // see WindowsOutputFile::RenameOver
+#else
+  static constexpr bool kRenamesFlush = false;
+#endif
+};
+
+class MemFolder final : public Folder {
+ public:
+  explicit MemFolder(const SweepCase& c) {
+    for (const auto& [name, bytes] : c.pages) memory_.Add(name, bytes);
+    for (const auto& [name, bytes] : c.others) memory_.Add(name, bytes);
+    for (const auto& [existing, name] : c.links) memory_.Link(existing, name);
+    memory_.case_folding = c.case_folding;
+    memory_.Add("notes.txt", "not a page");
+    memory_.Add(".hidden.html", Page("hidden"), MemRuntime::Kind::kHidden);
+  }
+  Runtime& runtime() override { return memory_; }
+  std::map<std::string, std::string> Now() override { return memory_.Now(); }
+
+ private:
+  MemRuntime memory_;
+};
+
+// A scratch folder on disk, made the current folder while it lives.
+class DiskFolder final : public Folder {
+ public:
+  explicit DiskFolder(const SweepCase& c) {
+    for (const auto& [name, bytes] : c.pages) testing::WriteFile(name, bytes);
+    for (const auto& [name, bytes] : c.others) testing::WriteFile(name, bytes);
+    for (const auto& [existing, name] : c.links) fs::create_hard_link(existing, name);
+    testing::WriteFile("notes.txt", "not a page");
+    testing::WriteFile(".hidden.html", Page("hidden"));
+#ifdef _WIN32
+    ::SetFileAttributesW(L".hidden.html", FILE_ATTRIBUTE_HIDDEN);
+#endif
+  }
+  Runtime& runtime() override { return native_; }
+  std::map<std::string, std::string> Now() override {
+    std::map<std::string, std::string> now;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      if (entry.is_regular_file() && !entry.is_symlink()) {
+        now[entry.path().filename().string()] = testing::ReadFile(entry.path());
+      }
+    }
+    return now;
+  }
+
+ private:
+  testing::TempFolder temp_;
+  NativeRuntime native_{"test"};
+};
 
 bool IsTemporaryName(const std::string& name) { return name.ends_with(".corvane2txt-part"); }
 
@@ -111,7 +180,7 @@ std::string NamedInErrors(const std::string& file) {
 }
 
 // Runs the conversion as the programs do; returns the error it stopped with.
-std::optional<RuntimeError> RunConversion(MemRuntime& runtime) {
+std::optional<RuntimeError> RunConversion(Runtime& runtime) {
   try {
     ConvertFolder(runtime);
     return std::nullopt;
@@ -120,18 +189,19 @@ std::optional<RuntimeError> RunConversion(MemRuntime& runtime) {
   }
 }
 
+using Files = std::map<std::string, std::string>;
+
 // The promise, checked on the folder as it is and on the folder as a power
 // cut right now would leave it: every page is there, unchanged, or gone
 // with its complete text file; every other file that was there holds what
 // it held or, if it is a page's text file, that page's complete text.
-void ExpectNothingLost(const MemRuntime& runtime, const MemRuntime& before, const SweepCase& folder,
-                       const std::map<std::string, std::string>& texts) {
-  std::map<std::string, MemRuntime::Disk> views = {
+void ExpectNothingLost(FaultyRuntime& runtime, const Files& before, const SweepCase& folder,
+                       const Files& texts) {
+  std::map<std::string, FaultyRuntime::Disk> views = {
       {"now", {}},
       {"after a power cut, renames not arrived", runtime.PowerCut(false)},
       {"after a power cut, renames arrived", runtime.PowerCut(true)}};
-  for (const auto& [name, inode] : runtime.names)
-    views["now"][name] = runtime.files.at(inode).bytes;
+  for (const auto& [name, bytes] : runtime.Now()) views["now"][name] = bytes;
 
   for (const auto& [view, disk] : views) {
     SCOPED_TRACE(view);
@@ -152,16 +222,16 @@ void ExpectNothingLost(const MemRuntime& runtime, const MemRuntime& before, cons
             << page << " is gone, its text is not there whole";
       }
     }
-    for (const auto& [name, inode] : before.names) {
+    for (const auto& [name, bytes] : before) {
       if (IsTemporaryName(name) || IsPageName(name)) continue;
       const std::optional<std::optional<std::string>> now = get(name);
       auto text = texts.find(name);
-      const bool as_before = now && *now == before.files.at(inode).bytes;
+      const bool as_before = now && *now == bytes;
       const bool new_text = now && text != texts.end() && *now == text->second;
       EXPECT_TRUE(as_before || new_text) << name << " is neither as it was nor its page's text";
     }
     for (const auto& [name, contents] : disk) {
-      if (IsTemporaryName(name) || before.names.contains(name)) continue;
+      if (IsTemporaryName(name) || before.contains(name)) continue;
       auto text = texts.find(name);
       EXPECT_TRUE(text != texts.end() && contents == text->second)
           << name << " is new and not a complete text";
@@ -169,48 +239,68 @@ void ExpectNothingLost(const MemRuntime& runtime, const MemRuntime& before, cons
   }
 }
 
-class FaultSweep : public ::testing::TestWithParam<SweepCase> {};
+// The folders on disk, or in memory.
+enum class Where { kMemory, kDisk };
+
+std::unique_ptr<Folder> Prepared(Where where, const SweepCase& folder) {
+  if (where == Where::kDisk) return std::make_unique<DiskFolder>(folder);
+  return std::make_unique<MemFolder>(folder);
+}
+
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Where, SweepCase>> {};
 
 TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
-  const SweepCase& folder = GetParam();
+  const auto& [where, folder] = GetParam();
+  if (where == Where::kDisk && folder.case_folding) {
+    GTEST_SKIP() << "a folder on disk here does not fold letter case";
+  }
 
-  // A run without faults: the calls to fail, and the texts of the pages it
-  // converts.
-  const MemRuntime before = Prepared(folder);
-  MemRuntime clean = Prepared(folder);
-  const std::optional<RuntimeError> clean_error = RunConversion(clean);
   // The text of each page that can be converted, as a folder holding it
   // alone gives it: what its text file must hold, whatever other names the
   // folder has.
-  std::map<std::string, std::string> texts;
+  Files texts;
   for (const auto& [page, bytes] : folder.pages) {
     MemRuntime alone;
     alone.Add(page, bytes);
     if (!RunConversion(alone))
       texts[TextFileNameFor(page)] = *alone.Contents(TextFileNameFor(page));
   }
-  ExpectNothingLost(clean, before, folder, texts);
-  const std::vector<std::pair<Call, std::string>> calls = clean.calls;
-  std::size_t runs = 0;
+
+  // A run without faults: the calls to fail.
+  std::vector<std::pair<Call, std::string>> calls;
+  Files before;
+  {
+    const std::unique_ptr<Folder> files = Prepared(where, folder);
+    before = files->Now();
+    const std::unique_ptr<FaultyRuntime> clean = files->Faulty();
+    const std::optional<RuntimeError> clean_error = RunConversion(*clean);
+    ExpectNothingLost(*clean, before, folder, texts);
+    calls = clean->calls;
+    if (clean_error) {
+      EXPECT_TRUE(clean->messages.empty());
+      EXPECT_FALSE(clean->end_status.has_value());
+    } else {
+      EXPECT_EQ(clean->messages, std::vector<std::string>{"Finished"});
+      EXPECT_EQ(clean->end_status, 0);
+      // A run that ends well leaves no temporary file, not even a leftover.
+      for (const auto& [name, bytes] : clean->Now()) EXPECT_FALSE(IsTemporaryName(name)) << name;
+    }
+  }
   auto count = [&](Call kind) {
     return std::count_if(calls.begin(), calls.end(),
                          [&](const auto& c) { return c.first == kind; });
   };
-  // Some page is read in many pieces.
+  // Some page is read in several pieces (in memory, smaller ones).
   std::map<std::string, int> reads;
   for (const auto& [call, file] : calls) reads[file] += call == Call::kRead;
   ASSERT_GT(std::max_element(reads.begin(), reads.end(),
                              [](auto& a, auto& b) { return a.second < b.second; })
                 ->second,
-            5);
+            where == Where::kMemory ? 5 : 2);
   // Every file opened is closed by a call that can report a failure.
   EXPECT_EQ(count(Call::kOpenForReading) + count(Call::kOpenForWriting), count(Call::kClose));
 
-  // A run that ends well leaves no temporary file, not even a leftover.
-  for (const auto& [name, inode] : clean.names) {
-    EXPECT_FALSE(!clean_error && IsTemporaryName(name)) << name;
-  }
-
+  std::size_t runs = 0;
   for (std::size_t nth = 1; nth <= calls.size(); ++nth) {
     for (const Fault& fault :
          {Fault{.call = {}, .nth = nth, .from_then_on = false, .error = EIO},
@@ -218,66 +308,77 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       const auto& [call, file] = calls[nth - 1];
       SCOPED_TRACE("call " + std::to_string(nth) + ": " + std::string(testing::NameOf(call)) + " " +
                    file + (fault.from_then_on ? ", from then on" : ", once"));
-      MemRuntime runtime = Prepared(folder);
-      runtime.fault = fault;
-      const std::optional<RuntimeError> error = RunConversion(runtime);
+      const std::unique_ptr<Folder> files = Prepared(where, folder);
+      const std::unique_ptr<FaultyRuntime> runtime = files->Faulty();
+      runtime->fault = fault;
+      const std::optional<RuntimeError> error = RunConversion(*runtime);
       ++runs;
 
       // The run stopped at the failing call, removing at most its temporary
       // file, and reported the error with the number, the file, the
       // operation and the system's reason.
-      ASSERT_GE(runtime.calls.size(), nth);
-      EXPECT_EQ(runtime.calls[nth - 1], calls[nth - 1]);
-      for (std::size_t after = nth; after < runtime.calls.size(); ++after) {
-        EXPECT_EQ(runtime.calls[after].first, Call::kDeleteFile);
-        EXPECT_TRUE(IsTemporaryName(runtime.calls[after].second)) << runtime.calls[after].second;
+      ASSERT_GE(runtime->calls.size(), nth);
+      EXPECT_EQ(runtime->calls[nth - 1], calls[nth - 1]);
+      for (std::size_t after = nth; after < runtime->calls.size(); ++after) {
+        EXPECT_EQ(runtime->calls[after].first, Call::kDeleteFile);
+        EXPECT_TRUE(IsTemporaryName(runtime->calls[after].second)) << runtime->calls[after].second;
       }
       ASSERT_TRUE(error.has_value());
       EXPECT_EQ(error->number(), ErrorNumberForErrno(fault.error));
       EXPECT_EQ(error->file(), NamedInErrors(file));
       EXPECT_FALSE(error->operation().empty());
       EXPECT_EQ(error->reason(), std::strerror(fault.error));
-      EXPECT_TRUE(runtime.messages.empty()) << "a failed run said " << runtime.messages[0];
-      EXPECT_FALSE(runtime.end_status.has_value());
+      EXPECT_TRUE(runtime->messages.empty()) << "a failed run said " << runtime->messages[0];
+      EXPECT_FALSE(runtime->end_status.has_value());
 
-      ExpectNothingLost(runtime, before, folder, texts);
+      ExpectNothingLost(*runtime, before, folder, texts);
+      const Files now = runtime->Now();
+      auto contents = [](const Files& files,
+                         const std::string& name) -> std::optional<std::string> {
+        auto it = files.find(name);
+        if (it == files.end()) return std::nullopt;
+        return it->second;
+      };
       // The page the run stopped at, named itself or by its text file, is kept.
       for (const auto& [page, bytes] : folder.pages) {
         if (NamedInErrors(file) == page || NamedInErrors(file) == TextFileNameFor(page)) {
-          EXPECT_EQ(runtime.Contents(page), bytes) << "the run stopped at " << page;
+          EXPECT_EQ(contents(now, page), bytes) << "the run stopped at " << page;
         }
       }
       // A page that was not read to its end gives no text file.
       if (call == Call::kOpenForReading || call == Call::kRead ||
           (call == Call::kClose && IsPageName(file))) {
-        EXPECT_EQ(runtime.Contents(TextFileNameFor(file)), before.Contents(TextFileNameFor(file)))
+        EXPECT_EQ(contents(now, TextFileNameFor(file)), contents(before, TextFileNameFor(file)))
             << "text of a page not fully read";
       }
       // A run stopped by one failure removes its temporary file; one whose
       // every call fails from then on may leave it, as a power cut would.
       if (!fault.from_then_on) {
-        for (const auto& [name, inode] : runtime.names) {
+        for (const auto& [name, bytes] : now) {
           if (IsTemporaryName(name)) {
-            EXPECT_EQ(before.Contents(name), runtime.Contents(name)) << name;
+            EXPECT_EQ(contents(before, name), bytes) << name;
           }
         }
       }
     }
   }
-  RecordProperty("runs", static_cast<int>(runs));
-  std::printf("%s: %zu runs, each with the power-cut check\n", folder.what, runs);
-  // And once more for the run without a fault.
-  if (clean_error) {
-    EXPECT_TRUE(clean.messages.empty());
-    EXPECT_FALSE(clean.end_status.has_value());
-  } else {
-    EXPECT_EQ(clean.messages, std::vector<std::string>{"Finished"});
-    EXPECT_EQ(clean.end_status, 0);
-  }
+  std::printf("%s, %s: %zu runs, each with the power-cut check\n",
+              where == Where::kDisk ? "on disk" : "in memory", folder.what, runs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Folders, FaultSweep, ::testing::ValuesIn(kFolders),
-                         testing::NameFromWhat<SweepCase>);
+std::string SweepName(const ::testing::TestParamInfo<std::tuple<Where, SweepCase>>& info) {
+  const auto& [where, folder] = info.param;
+  std::string name = where == Where::kDisk ? "OnDisk_" : "InMemory_";
+  for (const char* c = folder.what; *c != '\0'; ++c) {
+    if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, FaultSweep,
+                         ::testing::Combine(::testing::Values(Where::kMemory, Where::kDisk),
+                                            ::testing::ValuesIn(kFolders)),
+                         SweepName);
 
 }  // namespace
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
 
 namespace corvane {
@@ -21,7 +22,7 @@ std::string Page(const std::string& article) {
 
 // Runs the conversion; returns the error it stopped with, or "" when it
 // finished.
-std::string RunConversion(MemRuntime& runtime) {
+std::string RunConversion(Runtime& runtime) {
   try {
     ConvertFolder(runtime);
     return "";
@@ -113,8 +114,9 @@ TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
 }
 
 TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
-  MemRuntime runtime;
-  runtime.Add("p.html", Page("x"));
+  MemRuntime memory;
+  memory.Add("p.html", Page("x"));
+  testing::FaultyRuntime runtime(memory, [&] { return memory.Now(); });
   bool checked = false;
   runtime.before_call = [&](Call call, const std::string&) {
     if (call != Call::kDeleteFile) return;
@@ -123,6 +125,7 @@ TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
   };
   EXPECT_EQ(RunConversion(runtime), "");
   EXPECT_TRUE(checked);
+  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
 }
 
 // Whether the page grows, is rewritten in place or is replaced by another

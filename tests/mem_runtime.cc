@@ -3,45 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/errno_error.h"
-
 namespace corvane::testing {
 
 namespace {
-
-// What the POSIX runtime says it was doing when a call of this kind fails.
-std::string OperationOf(Call call) {
-  switch (call) {
-    case Call::kListFiles:
-      return "cannot read folder";
-    case Call::kOpenForReading:
-      return "cannot open file for reading";
-    case Call::kRead:
-      return "cannot read file";
-    case Call::kOpenForWriting:
-    case Call::kCheckReplaceable:
-      return "cannot create file";
-    case Call::kAppend:
-      return "cannot write file";
-    case Call::kSync:
-      return "cannot flush file to disk";
-    case Call::kRename:
-      return "cannot replace file";
-    case Call::kClose:
-      return "cannot close file";
-    case Call::kStampOf:
-      return "cannot look up file";
-    case Call::kSyncDirectory:
-      return "cannot flush folder to disk";
-    case Call::kDeleteFile:
-      return "cannot delete file";
-    case Call::kCurrentDirectory:
-      return "cannot find the current folder";
-    case Call::kStartProgram:
-      return "cannot start program";
-  }
-  return "";
-}
 
 // A name as a case-insensitive system compares it: A to Z, and the
 // accented capitals of Latin-1 (U+00C0 to U+00DE but U+00D7) in UTF-8,
@@ -97,21 +61,12 @@ class MemOutputFile final : public OutputFile {
       : runtime_(runtime), name_(std::move(name)), inode_(inode) {}
 
   void Append(std::string_view data) override {
-    try {
-      runtime_.Before(Call::kAppend, name_);
-    } catch (...) {
-      // A write that fails may have written a part.
-      AppendBytes(data.substr(0, data.size() / 2));
-      throw;
-    }
-    AppendBytes(data);
+    runtime_.Before(Call::kAppend, name_);
+    runtime_.files.at(inode_).bytes.append(data);
+    runtime_.Changed(inode_);
   }
 
-  void Sync() override {
-    runtime_.Before(Call::kSync, name_);
-    MemRuntime::Entry& entry = runtime_.files.at(inode_);
-    entry.durable = entry.bytes;
-  }
+  void Sync() override { runtime_.Before(Call::kSync, name_); }
 
   FileStamp Stamp() const override { return StampOfEntry(inode_, runtime_.files.at(inode_)); }
 
@@ -130,11 +85,6 @@ class MemOutputFile final : public OutputFile {
   void Close() override { runtime_.Before(Call::kClose, name_); }
 
  private:
-  void AppendBytes(std::string_view data) {
-    runtime_.files.at(inode_).bytes.append(data);
-    runtime_.Changed(inode_);
-  }
-
   MemRuntime& runtime_;
   std::string name_;
   std::uint64_t inode_;
@@ -142,53 +92,22 @@ class MemOutputFile final : public OutputFile {
 
 }  // namespace
 
-std::string_view NameOf(Call call) {
-  switch (call) {
-    case Call::kListFiles:
-      return "ListFiles";
-    case Call::kOpenForReading:
-      return "OpenForReading";
-    case Call::kRead:
-      return "Read";
-    case Call::kOpenForWriting:
-      return "OpenForWriting";
-    case Call::kAppend:
-      return "Append";
-    case Call::kSync:
-      return "Sync";
-    case Call::kRename:
-      return "Rename";
-    case Call::kClose:
-      return "Close";
-    case Call::kCheckReplaceable:
-      return "CheckReplaceable";
-    case Call::kStampOf:
-      return "StampOf";
-    case Call::kSyncDirectory:
-      return "SyncDirectory";
-    case Call::kDeleteFile:
-      return "DeleteFile";
-    case Call::kCurrentDirectory:
-      return "CurrentDirectory";
-    case Call::kStartProgram:
-      return "StartProgram";
-  }
-  return "?";
-}
-
 void MemRuntime::Add(const std::string& name, std::string bytes, Kind kind) {
   const std::uint64_t inode = next_inode_++;
   Entry& entry = files[inode];
   entry.bytes = std::move(bytes);
   entry.kind = kind;
-  entry.durable = entry.bytes;
   names[name] = inode;
-  durable_names[name] = inode;
 }
 
 void MemRuntime::Link(const std::string& existing, const std::string& name) {
   names[name] = names.at(existing);
-  durable_names[name] = names.at(existing);
+}
+
+std::map<std::string, std::string> MemRuntime::Now() const {
+  std::map<std::string, std::string> now;
+  for (const auto& [name, inode] : names) now[name] = files.at(inode).bytes;
+  return now;
 }
 
 MemRuntime::Entry& MemRuntime::File(const std::string& name) { return files.at(names.at(name)); }
@@ -197,21 +116,6 @@ std::optional<std::string> MemRuntime::Contents(const std::string& name) const {
   auto it = names.find(name);
   if (it == names.end()) return std::nullopt;
   return files.at(it->second).bytes;
-}
-
-bool MemRuntime::SafeOnDisk(const std::string& name) const {
-  auto now = names.find(name);
-  auto disk = durable_names.find(name);
-  return now != names.end() && disk != durable_names.end() && disk->second == now->second &&
-         files.at(now->second).durable == files.at(now->second).bytes;
-}
-
-MemRuntime::Disk MemRuntime::PowerCut(bool changes_arrived) const {
-  Disk disk;
-  for (const auto& [name, inode] : changes_arrived ? names : durable_names) {
-    disk.emplace(name, files.at(inode).durable);
-  }
-  return disk;
 }
 
 std::map<std::string, std::uint64_t>::iterator MemRuntime::Resolve(const std::string& name) {
@@ -227,23 +131,12 @@ std::map<std::string, std::uint64_t>::iterator MemRuntime::Resolve(const std::st
 
 void MemRuntime::Before(Call call, const std::string& file) {
   calls.emplace_back(call, file);
-  if (fault && (!fault->call || *fault->call == call)) {
-    ++fault_count_;
-    if (fault_count_ == fault->nth || (fault->from_then_on && fault_count_ > fault->nth)) {
-      ++faults_raised;
-      throw SystemError(fault->error, OperationOf(call), file);
-    }
-  }
   if (before_call) before_call(call, file);
 }
 
 void MemRuntime::Changed(const std::string& name) { Changed(names.at(name)); }
 
-void MemRuntime::Changed(std::uint64_t inode) {
-  Entry& entry = files.at(inode);
-  ++entry.generation;
-  entry.durable.reset();
-}
+void MemRuntime::Changed(std::uint64_t inode) { ++files.at(inode).generation; }
 
 MemRuntime::Entry& MemRuntime::Find(const std::string& name, const std::string& operation) {
   auto it = Resolve(name);
@@ -295,7 +188,6 @@ std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) 
   Before(Call::kOpenForWriting, name);
   auto it = Resolve(name);
   if (it == names.end()) {
-    // A new file: its name is not on disk before the folder is flushed.
     it = names.emplace(name, next_inode_++).first;
     files[it->second] = Entry{};
   }
@@ -321,10 +213,7 @@ FileStamp MemRuntime::StampOf(const std::string& name) {
   return StampOfEntry(Resolve(name)->second, entry);
 }
 
-void MemRuntime::SyncDirectory() {
-  Before(Call::kSyncDirectory, current_directory);
-  durable_names = names;
-}
+void MemRuntime::SyncDirectory() { Before(Call::kSyncDirectory, current_directory); }
 
 void MemRuntime::DeleteFile(const std::string& name) {
   Before(Call::kDeleteFile, name);
@@ -332,11 +221,7 @@ void MemRuntime::DeleteFile(const std::string& name) {
     throw RuntimeError(ErrorNumber::kPermissionDenied, "cannot delete file", name,
                        "Permission denied");
   }
-  auto it = Resolve(name);
-  // At worst the deletion reaches the disk before anything written since
-  // the folder was last flushed.
-  durable_names.erase(it->first);
-  names.erase(it);
+  names.erase(Resolve(name));
 }
 
 std::string MemRuntime::CurrentDirectory() {

@@ -1,0 +1,193 @@
+#include "tests/faulty_runtime.h"
+
+#include "platform/errno_error.h"
+
+namespace corvane::testing {
+
+class FaultyInputFile final : public InputFile {
+ public:
+  FaultyInputFile(FaultyRuntime& runtime, std::unique_ptr<InputFile> file, std::string name)
+      : runtime_(runtime), file_(std::move(file)), name_(std::move(name)) {}
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    runtime_.Before(Call::kRead, name_);
+    return file_->Read(buffer, size);
+  }
+  FileStamp Stamp() const override { return file_->Stamp(); }
+  void Close() override {
+    runtime_.Before(Call::kClose, name_);
+    file_->Close();
+  }
+
+ private:
+  FaultyRuntime& runtime_;
+  std::unique_ptr<InputFile> file_;
+  std::string name_;
+};
+
+class FaultyOutputFile final : public OutputFile {
+ public:
+  FaultyOutputFile(FaultyRuntime& runtime, std::unique_ptr<OutputFile> file, std::string name)
+      : runtime_(runtime), file_(std::move(file)), name_(std::move(name)) {
+    const FileStamp stamp = file_->Stamp();
+    identity_ = {stamp.device, stamp.inode};
+    runtime_.durable_[identity_].reset();  // emptied, but not yet on disk
+  }
+
+  void Append(std::string_view data) override {
+    runtime_.durable_[identity_].reset();
+    try {
+      runtime_.Before(Call::kAppend, name_);
+    } catch (...) {
+      // A write that fails may have written a part.
+      Write(data.substr(0, data.size() / 2));
+      throw;
+    }
+    Write(data);
+  }
+
+  void Sync() override {
+    runtime_.Before(Call::kSync, name_);
+    file_->Sync();
+    runtime_.durable_[identity_] = written_;
+  }
+
+  FileStamp Stamp() const override { return file_->Stamp(); }
+
+  void RenameOver(const std::string& target) override {
+    runtime_.Before(Call::kRename, target);
+    runtime_.BeforeNameChange(target);
+    runtime_.BeforeNameChange(name_);
+    file_->RenameOver(target);
+    if (runtime_.renames_flush_) {
+      runtime_.undo_.erase(target);
+      runtime_.undo_.erase(name_);
+    }
+    name_ = target;
+  }
+
+  void Close() override {
+    runtime_.Before(Call::kClose, name_);
+    file_->Close();
+  }
+
+ private:
+  void Write(std::string_view data) {
+    file_->Append(data);
+    written_.append(data);
+  }
+
+  FaultyRuntime& runtime_;
+  std::unique_ptr<OutputFile> file_;
+  std::string name_;
+  FaultyRuntime::Identity identity_;
+  std::string written_;
+};
+
+FaultyRuntime::FaultyRuntime(Runtime& target,
+                             std::function<std::map<std::string, std::string>()> now,
+                             bool renames_flush)
+    : RuntimeWrapper(target), now_(std::move(now)), renames_flush_(renames_flush) {}
+
+void FaultyRuntime::Before(Call call, const std::string& file) {
+  calls.emplace_back(call, file);
+  if (fault && (!fault->call || *fault->call == call)) {
+    ++fault_count_;
+    if (fault_count_ == fault->nth || (fault->from_then_on && fault_count_ > fault->nth)) {
+      ++faults_raised;
+      throw SystemError(fault->error, OperationOf(call), file);
+    }
+  }
+  if (before_call) before_call(call, file);
+}
+
+std::optional<std::string> FaultyRuntime::DurableBytesOf(
+    const std::string& name, const std::map<std::string, std::string>& now) {
+  const FileStamp stamp = target().StampOf(name);
+  if (auto written = durable_.find({stamp.device, stamp.inode}); written != durable_.end()) {
+    return written->second;
+  }
+  return now.at(name);
+}
+
+void FaultyRuntime::BeforeNameChange(const std::string& name) {
+  if (undo_.contains(name)) return;
+  const std::map<std::string, std::string> now = now_();
+  undo_[name] = now.contains(name) ? Previous{true, DurableBytesOf(name, now)} : Previous{};
+}
+
+FaultyRuntime::Disk FaultyRuntime::PowerCut(bool changes_arrived) {
+  const std::map<std::string, std::string> now = now_();
+  Disk disk;
+  for (const auto& [name, bytes] : now) disk[name] = DurableBytesOf(name, now);
+  if (!changes_arrived) {
+    for (const auto& [name, previous] : undo_) {
+      if (previous.existed) {
+        disk[name] = previous.bytes;
+      } else {
+        disk.erase(name);
+      }
+    }
+  }
+  return disk;
+}
+
+bool FaultyRuntime::SafeOnDisk(const std::string& name) {
+  const Disk disk = PowerCut(false);
+  const std::map<std::string, std::string> now = now_();
+  auto on_disk = disk.find(name);
+  return on_disk != disk.end() && now.contains(name) && on_disk->second == now.at(name);
+}
+
+std::vector<std::string> FaultyRuntime::ListFiles() {
+  Before(Call::kListFiles, ".");
+  return RuntimeWrapper::ListFiles();
+}
+
+std::unique_ptr<InputFile> FaultyRuntime::OpenForReading(const std::string& name) {
+  Before(Call::kOpenForReading, name);
+  return std::make_unique<FaultyInputFile>(*this, RuntimeWrapper::OpenForReading(name), name);
+}
+
+std::unique_ptr<OutputFile> FaultyRuntime::OpenForWriting(const std::string& name) {
+  Before(Call::kOpenForWriting, name);
+  if (!now_().contains(name)) BeforeNameChange(name);
+  return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::OpenForWriting(name), name);
+}
+
+std::optional<FileStamp> FaultyRuntime::CheckReplaceable(const std::string& name) {
+  Before(Call::kCheckReplaceable, name);
+  return RuntimeWrapper::CheckReplaceable(name);
+}
+
+FileStamp FaultyRuntime::StampOf(const std::string& name) {
+  Before(Call::kStampOf, name);
+  return RuntimeWrapper::StampOf(name);
+}
+
+void FaultyRuntime::SyncDirectory() {
+  Before(Call::kSyncDirectory, ".");
+  RuntimeWrapper::SyncDirectory();
+  undo_.clear();
+}
+
+void FaultyRuntime::DeleteFile(const std::string& name) {
+  Before(Call::kDeleteFile, name);
+  RuntimeWrapper::DeleteFile(name);
+  // At worst the deletion reaches the disk before anything written since
+  // the folder was last flushed.
+  undo_.erase(name);
+}
+
+std::string FaultyRuntime::CurrentDirectory() {
+  Before(Call::kCurrentDirectory, ".");
+  return RuntimeWrapper::CurrentDirectory();
+}
+
+void FaultyRuntime::StartProgram(const std::string& program,
+                                 const std::vector<std::string>& arguments) {
+  Before(Call::kStartProgram, program);
+  RuntimeWrapper::StartProgram(program, arguments);
+}
+
+}  // namespace corvane::testing

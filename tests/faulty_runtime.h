@@ -1,0 +1,116 @@
+// A runtime over another one that fails the calls a test chooses and knows
+// what a power cut would leave: the fault sweep runs the conversion through
+// it over the in-memory runtime and over the system's own runtime in a
+// scratch folder on disk alike.
+//
+// Faults: `fault` names the k-th call (of one kind, or of any kind) that
+// fails with an errno of the test's choice, once or from then on. The error
+// is the one the POSIX runtime would raise for that errno: the same number,
+// operation text and system reason. A failing write may have written a part
+// of its bytes first, as a real one may.
+//
+// A power cut: the wrapper keeps account of what the calls made through it
+// have not yet made durable. Bytes written to a file count once the file is
+// flushed (`Sync`); a name made or renamed into place counts once the folder
+// is flushed (`SyncDirectory`; on Windows the rename's own flush), and until
+// then the disk may hold the name as it was or as it is now, whichever is
+// worse for the test's promise; a deletion may reach the disk as soon as it
+// is made. `PowerCut` gives both of these folders.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/runtime_wrapper.h"
+#include "tests/calls.h"
+
+namespace corvane::testing {
+
+class FaultyRuntime : public RuntimeWrapper {
+ public:
+  // A folder: each name with its bytes, or none where they are not known.
+  using Disk = std::map<std::string, std::optional<std::string>>;
+
+  // `target` must outlive this object; `now` gives the folder's names and
+  // bytes as they are (every regular file, hidden ones too).
+  // `renames_flush`: the target's RenameOver makes the new name durable by
+  // itself, as the Windows runtime's does.
+  FaultyRuntime(Runtime& target, std::function<std::map<std::string, std::string>()> now,
+                bool renames_flush = false);
+
+  // The failure to inject, if any, and how often it was raised.
+  std::optional<Fault> fault;
+  std::size_t faults_raised = 0;
+  // Every call so far, with the file it concerned.
+  std::vector<std::pair<Call, std::string>> calls;
+  // Called before every call that did not fail by `fault`.
+  std::function<void(Call, const std::string&)> before_call;
+
+  // What the program said, and how it ended: recorded here, not passed on.
+  std::vector<std::string> messages;
+  std::vector<std::string> error_reports;
+  std::optional<int> end_status;
+
+  // The folder as it is.
+  std::map<std::string, std::string> Now() const { return now_(); }
+  // The folder after a power cut now: with `changes_arrived` false, no name
+  // made or renamed since the folder's last flush has arrived; with it
+  // true, every one has. Deletions have arrived in both, and bytes not
+  // flushed are unknown in both.
+  Disk PowerCut(bool changes_arrived);
+  // True when `name` and its bytes as they are now would survive a crash.
+  bool SafeOnDisk(const std::string& name);
+
+  std::vector<std::string> ListFiles() override;
+  std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
+  std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
+  FileStamp StampOf(const std::string& name) override;
+  void SyncDirectory() override;
+  void DeleteFile(const std::string& name) override;
+  std::string CurrentDirectory() override;
+  void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  void ReportError(const RuntimeError& error) override { error_reports.emplace_back(error.what()); }
+  void EndProgram(int status) override { end_status = status; }
+
+  // Records `call` on `file`, raises the fault if it is due, then runs the
+  // hook. For the files this runtime hands out.
+  void Before(Call call, const std::string& file);
+
+ private:
+  friend class FaultyOutputFile;
+  friend class FaultyInputFile;
+  using Identity = std::pair<std::uint64_t, std::uint64_t>;  // device, file number
+
+  // What a power cut leaves of the file that `name` reaches now: its
+  // flushed bytes if this wrapper wrote it, its bytes otherwise.
+  std::optional<std::string> DurableBytesOf(const std::string& name,
+                                            const std::map<std::string, std::string>& now);
+  // Remembers what `name` held before a change of name, unless a change
+  // since the last folder flush is remembered already.
+  void BeforeNameChange(const std::string& name);
+
+  std::function<std::map<std::string, std::string>()> now_;
+  std::size_t fault_count_ = 0;  // calls that `fault` counted
+  // The files written through this wrapper: what they hold on disk.
+  std::map<Identity, std::optional<std::string>> durable_;
+  // What a name held before it changed: nothing, or bytes (none where not
+  // known).
+  struct Previous {
+    bool existed = false;
+    std::optional<std::string> bytes;
+  };
+  // The names changed since the folder's last flush, each as it was.
+  std::map<std::string, Previous> undo_;
+  bool renames_flush_;
+};
+
+}  // namespace corvane::testing
