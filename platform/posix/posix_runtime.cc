@@ -134,7 +134,8 @@ class PosixOutputFile final : public OutputFile {
 
   void Sync() override {
     Flush();
-    if (::fsync(fd_) != 0) throw SystemError(errno, "cannot flush file to disk", name_);
+    if (posix::system_calls.fsync(fd_) != 0)
+      throw SystemError(errno, "cannot flush file to disk", name_);
   }
 
   FileStamp Stamp() const override { return stamp_; }
@@ -298,7 +299,7 @@ void PosixRuntime::SyncDirectory() {
   }
   // EINVAL: the file system cannot sync a folder; its entries are as safe
   // as it makes them.
-  if (::fsync(fd) != 0 && errno != EINVAL) {
+  if (posix::system_calls.fsync(fd) != 0 && errno != EINVAL) {
     const int error = errno;
     CloseQuietly(fd);
     throw SystemError(error, kOperation, FolderName());

@@ -1,10 +1,11 @@
-// The system calls through which the POSIX runtime reads, writes and closes
-// files.
+// The system calls through which the POSIX runtime reads, writes, flushes
+// and closes files.
 //
 // They are reached through this table rather than by name so that a test
 // can put in their place calls that misbehave as real ones do only now and
 // then: a write that takes a part of the bytes, a read interrupted by a
-// signal, a close that reports a write that failed. The program itself never
+// signal, a close that reports a write that failed; and so that a test can
+// see every flush that the data's safety rests on. The program itself never
 // changes the table.
 #pragma once
 
@@ -19,6 +20,7 @@ struct SystemCalls {
   ssize_t (*read)(int fd, void* buffer, std::size_t size) = ::read;
   ssize_t (*write)(int fd, const void* data, std::size_t size) = ::write;
   int (*close)(int fd) = ::close;
+  int (*fsync)(int fd) = ::fsync;  // of a file, and of the folder
 };
 
 extern SystemCalls system_calls;

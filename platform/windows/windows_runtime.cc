@@ -15,8 +15,13 @@
 
 #include "platform/console_exit.h"
 #include "platform/windows/command_line.h"
+#include "platform/windows/system_calls.h"
 
 namespace corvane {
+
+namespace windows {
+constinit SystemCalls system_calls;
+}  // namespace windows
 
 namespace {
 
@@ -189,7 +194,7 @@ class WindowsOutputFile final : public OutputFile {
   }
 
   void Sync() override {
-    if (!::FlushFileBuffers(file_.get())) {
+    if (!windows::system_calls.flush_file_buffers(file_.get())) {
       throw WindowsError(::GetLastError(), "cannot flush file to disk", name_);
     }
   }
@@ -221,7 +226,7 @@ class WindowsOutputFile final : public OutputFile {
       throw WindowsError(::GetLastError(), kOperation, target);
     }
     name_ = target;
-    if (!::FlushFileBuffers(file_.get())) {
+    if (!windows::system_calls.flush_file_buffers(file_.get())) {
       throw WindowsError(::GetLastError(), "cannot flush file to disk", name_);
     }
   }
