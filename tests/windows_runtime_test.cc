@@ -62,19 +62,6 @@ TEST_F(WindowsRuntimeTest, ListsOnlyOrdinaryFiles) {
   SetAttributes(L"old.HTML", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(WindowsRuntimeTest, LeavesLinksAlone) {
-  WriteFile("page.html", "x");
-  // Wine answers success without making a link.
-  if (!::CreateSymbolicLinkW(L"link.html", L"page.html", 0x2 /* unprivileged create */) ||
-      ::GetFileAttributesW(L"link.html") == INVALID_FILE_ATTRIBUTES) {
-    GTEST_SKIP() << "no symbolic links here";
-  }
-  EXPECT_EQ(runtime_.ListFiles(), std::vector<std::string>{"page.html"});
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("link.html"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("link.html"); }), 75);
-  EXPECT_EQ(ReadFile("page.html"), "x");
-}
-
 TEST(OrdinaryFiles, FollowTheAttributesAndTheReparseTag) {
   struct Case {
     const char* what;
@@ -122,16 +109,13 @@ TEST_F(WindowsRuntimeTest, NamesAreUtf8WhileBytesPassUnchanged) {
   EXPECT_FALSE(fs::exists(fs::path(kWideStem + L".html")));
 }
 
-TEST_F(WindowsRuntimeTest, RefusesFoldersDevicesAndBadNames) {
-  fs::create_directory("folder.html");
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("missing.html"); }), 53);
+// Beyond the shared contract (tests/runtime_contract_test.cc): missing
+// folders, devices and names that are not UTF-8.
+TEST_F(WindowsRuntimeTest, RefusesDevicesAndBadNames) {
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("no\\such\\folder.html"); }), 53);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("folder.html"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("folder.html"); }), 75);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("NUL"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("NUL"); }), 75);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("bad\xFF.html"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("missing.html"); }), 53);
-  EXPECT_EQ(FailureNumber([&] { runtime_.StampOf("missing.html"); }), 53);
 }
 
 TEST_F(WindowsRuntimeTest, AFileInUseElsewhereIsPermissionDenied) {
@@ -160,48 +144,26 @@ TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
-// A file written under another name and renamed over the old one: the old
-// file, hidden or not, is replaced whole, keeps its content under its other
-// names, and the new file is neither hidden nor a system file, even when the
-// file it was written in was.
-TEST_F(WindowsRuntimeTest, ARenameReplacesAnOldFileHiddenOrNot) {
-  WriteFile("story.txt", "an old and longer text");
-  ASSERT_TRUE(::CreateHardLinkW(L"backup.txt", L"story.txt", nullptr)) << ::GetLastError();
-  WriteFile("hidden.txt", "an old and longer text");
+// A hidden or system mark stays with a file through a rename: a text file
+// written in a file that had one, or renamed over one that had one, has
+// neither.
+TEST_F(WindowsRuntimeTest, ARenamedFileIsNeitherHiddenNorASystemFile) {
+  WriteFile("hidden.txt", "an old text");
   SetAttributes(L"hidden.txt", FILE_ATTRIBUTE_HIDDEN);
-  const std::string text = "new" + std::string(200000, 'z') + "\r\n";
-  for (const char* name : {"story.txt", "hidden.txt", "new.txt"}) {
+  for (const char* name : {"hidden.txt", "new.txt"}) {
     WriteFile("part", "left over");
     SetAttributes(L"part", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     auto file = runtime_.OpenForWriting("part");
-    const FileStamp stamp = file->Stamp();
-    file->Append(text);
+    file->Append("new");
     file->Sync();
-    EXPECT_TRUE(runtime_.CheckReplaceable(name) || std::string(name) == "new.txt") << name;
     file->RenameOver(name);
     file->Close();
-    runtime_.SyncDirectory();
-    EXPECT_EQ(ReadFile(name), text) << name;
-    EXPECT_FALSE(fs::exists("part"));
-    EXPECT_TRUE(SameFile(runtime_.StampOf(name), stamp)) << name;
+    EXPECT_EQ(ReadFile(name), "new") << name;
     EXPECT_EQ(::GetFileAttributesW(fs::path(name).c_str()) &
                   (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
               0U)
         << name;
   }
-  EXPECT_EQ(ReadFile("backup.txt"), "an old and longer text");
-  EXPECT_FALSE(runtime_.CheckReplaceable("missing.txt"));
-}
-
-TEST_F(WindowsRuntimeTest, StampsFollowChangesAndDeletionEndsThem) {
-  WriteFile("page.html", "x");
-  const FileStamp before = runtime_.StampOf("page.html");
-  EXPECT_EQ(before, runtime_.StampOf("page.html"));
-  WriteFile("page.html", "xy");
-  EXPECT_NE(runtime_.StampOf("page.html"), before);
-  runtime_.DeleteFile("page.html");
-  EXPECT_FALSE(fs::exists("page.html"));
-  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 53);
 }
 
 TEST_F(WindowsRuntimeTest, KnowsTheCurrentFolderInAnyScript) {
