@@ -1,0 +1,80 @@
+# Sourced by the scripts that run Windows programs under wine
+# (tools/test-windows, tools/try-windows-window, tools/test-windows-package).
+#
+# Whether wine starts 32-bit programs here is found out by trying its 32-bit
+# loader, once: the answer is exported to the scripts these scripts start.
+# Some kernels cannot execute 32-bit programs at all ("Exec format error"),
+# and then nothing 32-bit runs under wine either. After sourcing:
+#
+#   CORVANE_I386      yes, or no when 32-bit programs cannot run here
+#   CORVANE_I386_WHY  when no, why not (one phrase, for the scripts' reports)
+#
+# CORVANE_NO_I386=1 makes the answer no on a machine where they can run, to
+# try the scripts' 64-bit-only path there.
+#
+# Then `corvane_use_wine FOLDER` chooses the wine that starts the programs,
+# CORVANE_WINE (exported), and `wine` below starts it. Where 32-bit programs
+# run, it is Debian's `wine`, as ever. Where they do not, that command is of
+# no use: it picks the 32-bit loader whenever wine32 is installed, even for a
+# 64-bit program. The programs are then started by wine's 64-bit loader, in
+# a 64-bit prefix (WINEARCH=win64), and that loader would still start its
+# 32-bit twin for any 32-bit program, such as the one wineboot runs to fill
+# the prefix's 32-bit half. So it runs from a copy in FOLDER, beside a
+# stand-in for the 32-bit loader that refuses: nothing 32-bit is started, be
+# the answer forced or not.
+
+corvane_wine32=/usr/lib/wine/wine
+corvane_wine64=/usr/lib/wine/wine64
+
+if [ -z "${CORVANE_I386:-}" ]; then
+  CORVANE_I386_WHY=
+  if [ "${CORVANE_NO_I386:-0}" != 0 ]; then
+    CORVANE_I386=no
+    CORVANE_I386_WHY="CORVANE_NO_I386=$CORVANE_NO_I386 is set"
+  elif [ ! -x "$corvane_wine32" ]; then
+    CORVANE_I386=no
+    CORVANE_I386_WHY="wine's 32-bit loader $corvane_wine32 is not installed"
+  elif corvane_answer=$("$corvane_wine32" --version 2>&1); then
+    CORVANE_I386=yes
+  else
+    # The shell's own message ends in the reason: "...: Exec format error".
+    corvane_status=$?
+    CORVANE_I386_WHY="$corvane_wine32 --version fails: ${corvane_answer##*: } (status $corvane_status)"
+    CORVANE_I386=no
+  fi
+  export CORVANE_I386 CORVANE_I386_WHY
+fi
+
+corvane_use_wine() { # folder for the 64-bit loader's copy, when needed
+  if [ "$CORVANE_I386" = no ]; then
+    export WINEARCH=win64
+    unset WINELOADER
+  fi
+  [ -z "${CORVANE_WINE:-}" ] || return 0
+  if [ "$CORVANE_I386" = yes ]; then
+    CORVANE_WINE=$(type -P wine)
+  else
+    # The loader finds the rest of wine from where it lies: its libraries in
+    # ../x86_64-linux-gnu/wine and its data in ../../share/wine.
+    local root=$1
+    rm -rf "$root"
+    mkdir -p "$root/lib/wine"
+    cp "$corvane_wine64" "$root/lib/wine/wine64"
+    ln -s "$(dirname "$(dirname "$(realpath "$corvane_wine64")")")/x86_64-linux-gnu" "$root/lib/"
+    ln -s /usr/share "$root/share"
+    cat >"$root/lib/wine/wine" <<EOF
+#!/bin/sh
+echo "wine: no 32-bit program runs here ($CORVANE_I386_WHY): \$*" >&2
+exit 126
+EOF
+    chmod +x "$root/lib/wine/wine"
+    CORVANE_WINE=$(realpath "$root/lib/wine/wine64")
+    "$CORVANE_WINE" --version >/dev/null || {
+      echo "wine's 64-bit loader does not start from $root" >&2
+      return 1
+    }
+  fi
+  export CORVANE_WINE
+}
+
+wine() { "$CORVANE_WINE" "$@"; }
