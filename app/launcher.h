@@ -4,7 +4,7 @@
 // The window program converts and deletes the pages of its current folder,
 // and a program started from the applications menu would find itself in the
 // home folder. So the menu entry starts the launcher instead: given a folder
-// (a file manager's "Open With" on a folder) it starts the window program
+// (a file manager's action on a folder) it starts the window program
 // there; given nothing it asks for a folder first. A folder that holds much
 // more than saved pages (the home folder, Documents, Downloads, the root) is
 // used only after the user has confirmed it.
