@@ -40,12 +40,24 @@ std::optional<std::string> ConfirmationQuestion(const std::string& folder,
   return std::nullopt;
 }
 
-std::string LaunchFailureText(std::string_view cause) {
-  std::string text = "Corvane2txt cannot be started.\n\n";
-  const std::size_t start = text.size();
-  text += cause;
-  if (text.size() > start && text[start] >= 'a' && text[start] <= 'z') text[start] -= 'a' - 'A';
+namespace {
+
+// `cause` as a sentence: a capital first letter and a full stop.
+std::string Sentence(std::string_view cause) {
+  std::string text(cause);
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] -= 'a' - 'A';
   return text + ".";
+}
+
+}  // namespace
+
+std::string LaunchFailureText(std::string_view cause) {
+  return "Corvane2txt cannot be started.\n\n" + Sentence(cause);
+}
+
+std::string FolderFailureText(std::string_view cause, bool choosing_again) {
+  return Sentence(cause) + "\n\nNothing in the folder was converted or deleted." +
+         (choosing_again ? "\n\nChoose another folder." : "");
 }
 
 std::string LauncherHelp() {

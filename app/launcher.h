@@ -4,7 +4,7 @@
 // The window program converts and deletes the pages of its current folder,
 // and a program started from the applications menu would find itself in the
 // home folder. So the menu entry starts the launcher instead: given a folder
-// (a file manager's "Open With" on a folder) it starts the window program
+// (a file manager's action on a folder) it starts the window program
 // there; given nothing it asks for a folder first. A folder that holds much
 // more than saved pages (the home folder, Documents, Downloads, the root) is
 // used only after the user has confirmed it.
@@ -53,8 +53,14 @@ std::optional<std::string> ConfirmationQuestion(const std::string& folder,
                                                 const std::vector<GuardedFolder>& guarded);
 
 // The text of the message that says why the window program was not
-// started, for the `what()` of a LaunchError ("cannot open the folder ...").
+// started, for the `what()` of a LaunchError ("cannot start the program ...").
 std::string LaunchFailureText(std::string_view cause);
+
+// The text of the message for a folder that cannot be used, for the `what()`
+// of a LaunchError ("cannot open the folder ..."): what happened to the
+// folder, that nothing in it was touched and, when `choosing_again` (the
+// folder dialog opens again), that another one can be chosen.
+std::string FolderFailureText(std::string_view cause, bool choosing_again);
 
 inline constexpr std::string_view kLauncherUsage =
     "usage: corvane2txt-launcher [FOLDER | --help | --version]\n";

@@ -40,6 +40,17 @@ class Launcher {
                           QString::fromLocal8Bit(corvane::LaunchFailureText(error.what())));
   }
 
+  // Says why `error`'s folder cannot be used; the folder dialog opens again
+  // when `choosing_again`.
+  void ShowFolderError(const LaunchError& error, bool choosing_again) {
+    std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(corvane::kLauncherName.size()),
+                 corvane::kLauncherName.data(), error.what());
+    EnsureApplication();
+    QMessageBox::warning(
+        nullptr, kTitle,
+        QString::fromLocal8Bit(corvane::FolderFailureText(error.what(), choosing_again)));
+  }
+
   bool Confirm(const std::string& question) {
     EnsureApplication();
     return corvane::MakeConfirmationBox(kTitle, QString::fromLocal8Bit(question))->exec() ==
@@ -87,13 +98,15 @@ std::vector<corvane::GuardedFolder> GuardedFolders() {
 }
 
 // The resolved folder when the user still wants it after any second
-// question; nothing when the folder is refused, after saying why.
-std::optional<std::string> Approve(Launcher& launcher, const std::string& folder) {
+// question; nothing when the folder is refused, after saying why. The folder
+// dialog opens again afterwards when `choosing_again`.
+std::optional<std::string> Approve(Launcher& launcher, const std::string& folder,
+                                   bool choosing_again) {
   std::string resolved;
   try {
     resolved = corvane::ResolveFolder(folder);
   } catch (const LaunchError& error) {
-    launcher.ShowError(error);
+    launcher.ShowFolderError(error, choosing_again);
     return std::nullopt;
   }
   const std::optional<std::string> question =
@@ -137,7 +150,7 @@ int main(int argc, char* argv[]) {
 
   std::optional<std::string> folder;
   if (command.action == corvane::LauncherAction::kOpenFolder) {
-    folder = Approve(launcher, command.folder);
+    folder = Approve(launcher, command.folder, false);
     if (!folder) return 1;
   } else {
     // Asked again after a refused folder, until a folder is approved or the
@@ -145,7 +158,7 @@ int main(int argc, char* argv[]) {
     while (!folder) {
       const std::optional<std::string> chosen = launcher.AskForFolder();
       if (!chosen) return 0;
-      folder = Approve(launcher, *chosen);
+      folder = Approve(launcher, *chosen, true);
     }
   }
 

@@ -8,8 +8,9 @@
 //   corvane_extract_bench [Google Benchmark flags]
 //   corvane_extract_bench --benchmark_repetitions=10
 //                         --benchmark_enable_random_interleaving=true
-// (as for the README: repetitions interleaved, so that a slow spell of the
-// machine does not spoil all the runs of one benchmark)
+// (as for the Speed table in docs/DEVELOPING.md: repetitions interleaved, so
+// that a slow spell of the machine does not spoil all the runs of one
+// benchmark)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

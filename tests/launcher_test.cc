@@ -71,5 +71,21 @@ TEST(LauncherConfirmation, IsAskedOnlyForAGuardedFolder) {
   EXPECT_FALSE(ConfirmationQuestion("", guarded).has_value());
 }
 
+TEST(LauncherMessages, SayWhatHappened) {
+  const std::string cause = "cannot open the folder \"/home/ann/x\": Permission denied";
+  const std::string sentence = "Cannot open the folder \"/home/ann/x\": Permission denied.";
+  // A folder that cannot be used is no failure to start: the folder dialog
+  // opens again, or nothing was asked for but that folder.
+  EXPECT_EQ(FolderFailureText(cause, true),
+            sentence +
+                "\n\nNothing in the folder was converted or deleted.\n\n"
+                "Choose another folder.");
+  EXPECT_EQ(FolderFailureText(cause, false),
+            sentence + "\n\nNothing in the folder was converted or deleted.");
+  EXPECT_EQ(LaunchFailureText("cannot start the program \"/usr/bin/x\": No such file"),
+            "Corvane2txt cannot be started.\n\nCannot start the program \"/usr/bin/x\": No such "
+            "file.");
+}
+
 }  // namespace
 }  // namespace corvane

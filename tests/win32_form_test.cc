@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -335,12 +336,14 @@ TEST_F(Form1Test, ClosingTheWindowTouchesNothingAndEndsTheLoopWithZero) {
 }
 
 // What the message box of this thread showed: its caption, the texts of its
-// labels and buttons, whether one of them was an icon, and whether the form
-// could be used meanwhile.
+// labels and buttons, whether one of them was an icon, whether the form
+// could be used meanwhile, its owner and where it was.
 struct SeenBox {
   std::vector<std::wstring> texts;
   bool icon = false;
   bool form_enabled = true;
+  HWND owner = nullptr;
+  RECT place{};
 } seen_box;
 HWND form_window = nullptr;
 
@@ -358,13 +361,20 @@ void CALLBACK LookForBox(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
   seen_box.texts.push_back(TextOf(box));
   seen_box.form_enabled = ::IsWindowEnabled(form_window) != FALSE;
+  seen_box.owner = ::GetWindow(box, GW_OWNER);
+  ::GetWindowRect(box, &seen_box.place);
   ::EnumChildWindows(box, NoteChild, 0);
   ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
 }
 
-TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithTheProgramsTitle) {
-  Win32Runtime runtime(runtime_, kProgramTitle);
+TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithTheProgramsTitleOverTheForm) {
+  Win32Runtime runtime(runtime_, kProgramTitle, form_.window());
   form_window = form_.window();
+  // In a corner, far from the middle of the screen, where Windows alone
+  // would put the boxes.
+  ::SetWindowPos(form_window, nullptr, 16, 24, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT form_place{};
+  ::GetWindowRect(form_window, &form_place);
   const RuntimeError error(ErrorNumber::kFileNotFound, "cannot open file for reading",
                            "caf\xc3\xa9.html", "The system cannot find the file specified");
   const std::wstring report = WideName(ErrorReportText(error), "");
@@ -386,6 +396,13 @@ TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithTheProgramsTitle) {
     EXPECT_EQ(seen_box.icon, c.icon);
     EXPECT_FALSE(seen_box.form_enabled);
     EXPECT_TRUE(::IsWindowEnabled(form_.window()));
+    EXPECT_EQ(seen_box.owner, form_window);
+    // Centred over the form, to the pixel that halving leaves.
+    const RECT& box = seen_box.place;
+    EXPECT_LE(std::abs((box.left + box.right) - (form_place.left + form_place.right)), 1)
+        << box.left << "," << box.top << " over " << form_place.left << "," << form_place.top;
+    EXPECT_LE(std::abs((box.top + box.bottom) - (form_place.top + form_place.bottom)), 1)
+        << box.left << "," << box.top << " over " << form_place.left << "," << form_place.top;
   }
   // The report also went to the wrapped runtime (standard error).
   EXPECT_EQ(runtime_.error_reports.size(), 1U);

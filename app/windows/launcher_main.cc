@@ -37,6 +37,14 @@ void ShowError(std::string_view cause) {
                 MB_OK | MB_ICONERROR);
 }
 
+// Says why a folder cannot be used; the folder dialog opens again when
+// `choosing_again`.
+void ShowFolderError(std::string_view cause, bool choosing_again) {
+  ::MessageBoxW(nullptr,
+                corvane::WideText(corvane::FolderFailureText(cause, choosing_again)).c_str(),
+                kTitle, MB_OK | MB_ICONWARNING);
+}
+
 bool Confirm(const std::string& question) {
   return ::MessageBoxW(nullptr, corvane::WideText(question).c_str(), kTitle,
                        corvane::QuestionBoxStyle()) == IDYES;
@@ -108,13 +116,14 @@ std::optional<std::string> AskForFolder() {
 }
 
 // The resolved folder when the user still wants it after any second
-// question; nothing when the folder is refused, after saying why.
-std::optional<std::string> Approve(const std::string& folder) {
+// question; nothing when the folder is refused, after saying why. The folder
+// dialog opens again afterwards when `choosing_again`.
+std::optional<std::string> Approve(const std::string& folder, bool choosing_again) {
   std::string resolved;
   try {
     resolved = corvane::ResolveFolder(folder);
   } catch (const LaunchError& error) {
-    ShowError(error.what());
+    ShowFolderError(error.what(), choosing_again);
     return std::nullopt;
   }
   const std::optional<std::string> question =
@@ -159,7 +168,7 @@ int wmain(int argc, wchar_t* argv[]) {
 
   std::optional<std::string> folder;
   if (command.action == corvane::LauncherAction::kOpenFolder) {
-    folder = Approve(command.folder);
+    folder = Approve(command.folder, false);
     if (!folder) return 1;
   } else {
     // The folder dialog is a COM object of the shell.
@@ -175,7 +184,7 @@ int wmain(int argc, wchar_t* argv[]) {
         return 1;
       }
       if (!chosen) return 0;
-      folder = Approve(*chosen);
+      folder = Approve(*chosen, true);
     }
   }
 

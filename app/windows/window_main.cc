@@ -10,8 +10,9 @@
 
 int main() {
   corvane::NativeRuntime native("corvane2txt");
-  corvane::Win32Runtime runtime(native, corvane::kProgramTitle);
   corvane::Win32Form form(corvane::Form1(), corvane::ScreenDpi());
+  // "Finished" and the error box belong to the window and appear over it.
+  corvane::Win32Runtime runtime(native, corvane::kProgramTitle, form.window());
   corvane::MainWindow main_window(form, runtime);
   form.SetEvents(&main_window);
   form.Show();

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -79,10 +80,13 @@ constexpr qreal kTextBoxMargin = 2;
 
 // Plain sans-serif faces to stand in for the classic dialog faces, best
 // match first: metric twins of Arial, whose widths are close to the
-// classic face's, then other common faces.
+// classic face's, then DejaVu Sans, which fontconfig brings everywhere,
+// then other common faces. Nimbus Sans (which comes with Ghostscript) has
+// lines a quarter taller than the others, too tall for a box laid out for
+// the classic face; it is taken only where it fits.
 const char* const kSansSerifFaces[] = {
     "Microsoft Sans Serif", "Liberation Sans", "Arimo",       "Arial", "Helvetica",
-    "Nimbus Sans",          "FreeSans",        "DejaVu Sans",
+    "DejaVu Sans",          "FreeSans",        "Nimbus Sans",
 };
 
 QFont FontFor(const QString& face, const FontDescription& font) {
@@ -95,17 +99,35 @@ QFont FontFor(const QString& face, const FontDescription& font) {
   return result;
 }
 
-// True when every line of `text` fits side by side into `room` on `device`.
+// True when every line of `lines` fits into the width of `room` on `device`.
 // Blanks at the end of a line do not count: they may run past the edge.
-bool Fits(const QFont& font, const QStringList& lines, QSize room, const QWidget& device) {
+bool FitsWidth(const QFont& font, const QStringList& lines, QSize room, const QWidget& device) {
   const QFontMetricsF metrics(font, &device);
   for (const QString& line : lines) {
     qsizetype end = line.size();
     while (end > 0 && line.at(end - 1) == QLatin1Char(' ')) --end;
     if (metrics.horizontalAdvance(line.left(end)) > room.width()) return false;
   }
+  return true;
+}
+
+// True when `lines`, one below the other, fit into the height of `room`.
+// Narrowing a face leaves this as it is.
+bool FitsHeight(const QFont& font, const QStringList& lines, QSize room, const QWidget& device) {
+  const QFontMetricsF metrics(font, &device);
   const qsizetype count = std::max<qsizetype>(lines.size(), 1);
   return (count - 1) * metrics.lineSpacing() + metrics.height() <= room.height();
+}
+
+// `font` narrowed as little as needed for `lines` to fit the width of
+// `room`, or nothing when even the narrowest stretch is too wide.
+std::optional<QFont> NarrowedToFit(QFont font, const QStringList& lines, QSize room,
+                                   const QWidget& device) {
+  for (int stretch = QFont::Unstretched - 5; stretch >= QFont::UltraCondensed; stretch -= 5) {
+    font.setStretch(stretch);
+    if (FitsWidth(font, lines, room, device)) return font;
+  }
+  return std::nullopt;
 }
 
 // The lines of a caption or of a text box's content; a line end after the
@@ -138,26 +160,32 @@ QFont ResolveFont(const FontDescription& font, const QString& text, QSize room,
   const QString described = FromUtf8(font.face);
   if (QFontDatabase::hasFamily(described)) return FontFor(described, font);
   const QStringList lines = LinesOf(text);
-  QString first_installed;
+  std::vector<QFont> installed;
   for (const char* face : kSansSerifFaces) {
     const QString name = QString::fromLatin1(face);
-    if (!QFontDatabase::hasFamily(name)) continue;
-    if (first_installed.isEmpty()) first_installed = name;
-    QFont candidate = FontFor(name, font);
-    if (Fits(candidate, lines, room, device)) return candidate;
+    if (QFontDatabase::hasFamily(name)) installed.push_back(FontFor(name, font));
   }
-  // None fits: the best of them (or the system's sans-serif face), narrowed
-  // as far as needed, so that size and weight stay as described.
-  if (first_installed.isEmpty()) {
-    first_installed = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+  // A face in which the text fits as it is.
+  for (const QFont& candidate : installed) {
+    if (FitsWidth(candidate, lines, room, device) && FitsHeight(candidate, lines, room, device)) {
+      return candidate;
+    }
   }
-  QFont narrowed = FontFor(first_installed, font);
-  narrowed.setStyleHint(QFont::SansSerif);
-  for (int stretch = QFont::Unstretched - 5; stretch >= QFont::UltraCondensed; stretch -= 5) {
-    narrowed.setStretch(stretch);
-    if (Fits(narrowed, lines, room, device)) break;
+  // Else the first whose lines are low enough, narrowed as little as needed:
+  // narrowing cannot help a face whose lines are too tall, and would only
+  // end in a much narrower face of its family.
+  for (const QFont& candidate : installed) {
+    if (!FitsHeight(candidate, lines, room, device)) continue;
+    if (std::optional<QFont> narrowed = NarrowedToFit(candidate, lines, room, device)) {
+      return *narrowed;
+    }
   }
-  return narrowed;
+  // None fits: the first of them (or the system's sans-serif face) as it is,
+  // so that size and weight stay as described.
+  if (!installed.empty()) return installed.front();
+  QFont fallback = FontFor(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(), font);
+  fallback.setStyleHint(QFont::SansSerif);
+  return fallback;
 }
 
 QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>()) {

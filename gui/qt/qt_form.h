@@ -35,8 +35,9 @@ std::unique_ptr<class QApplication> CreateApplication(int& argc, char** argv);
 // The font for `font` in which every line of `text` fits into `room`
 // pixels on `device` (a widget, for its resolution): the described face when
 // the machine has it, otherwise the first of a list of plain sans-serif
-// faces that is installed and fits, otherwise the first installed one
-// narrowed until the text fits. Size and weight are always as described.
+// faces that is installed and fits, otherwise the first installed one whose
+// lines are low enough, narrowed as little as needed for the text to fit.
+// Size and weight are always as described.
 QFont ResolveFont(const FontDescription& font, const QString& text, QSize room,
                   const QWidget& device);
 

@@ -1,33 +1,37 @@
 // The runtime of the window program on Windows: the system's own runtime for
 // files and programs, with messages and error reports in modal message
-// boxes.
+// boxes owned by the program's window and centred over it.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "platform/runtime_wrapper.h"
+#include "platform/windows/windows_api.h"
 
 namespace corvane {
 
 class Win32Runtime final : public RuntimeWrapper {
  public:
   // `native` reaches the files and programs and writes error reports to
-  // standard error too; `title` is the caption of the message boxes.
+  // standard error too; `title` is the caption of the message boxes, which
+  // `owner` owns (without one: the thread's active window, if any).
   // `native` must outlive this object.
-  Win32Runtime(Runtime& native, std::string_view title);
+  Win32Runtime(Runtime& native, std::string_view title, HWND owner = nullptr);
 
-  // A modal message box with an OK button only and no icon; returns when
-  // it is dismissed.
+  // A modal message box with an OK button only and no icon, centred over
+  // its owner; returns when it is dismissed.
   void ShowMessage(std::string_view text) override;
   // Hands the error to `native` too, then shows one modal error box with
-  // its number, description, operation, file and the system's reason.
+  // its number, description, operation, file and the system's reason,
+  // centred over its owner.
   void ReportError(const RuntimeError& error) override;
   // Ends the process with `status` at once; no window event follows.
   [[noreturn]] void EndProgram(int status) override;
 
  private:
   std::wstring title_;
+  HWND owner_;
 };
 
 }  // namespace corvane
