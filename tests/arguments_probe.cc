@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/utf16.h"
 
 int wmain(int argc, wchar_t* argv[]) {
   if (argc < 2) return 2;

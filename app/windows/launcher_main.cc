@@ -24,7 +24,8 @@
 #include "app/version.h"
 #include "app/windows/launcher_windows.h"
 #include "platform/launch.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/windows_error.h"
 
 namespace {
 
@@ -110,17 +111,7 @@ std::optional<std::string> AskForFolder() {
 // The resolved folder when the user still wants it after any second
 // question; nothing when the folder is refused, after saying why.
 std::optional<std::string> Approve(const std::string& folder) {
-  std::string resolved;
-  try {
-    resolved = corvane::ResolveFolder(folder);
-  } catch (const LaunchError& error) {
-    ShowError(error.what());
-    return std::nullopt;
-  }
-  const std::optional<std::string> question =
-      corvane::ConfirmationQuestion(resolved, corvane::WindowsGuardedFolders(resolved));
-  if (question && !Confirm(*question)) return std::nullopt;
-  return resolved;
+  return corvane::ApproveFolder(folder, Confirm, ShowError);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/utf16.h"
 
 namespace corvane {
 
