@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/windows/windows_api.h"
 #include "platform/windows/utf16.h"
+#include "platform/windows/windows_api.h"
 
 namespace corvane {
 
