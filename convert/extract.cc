@@ -86,6 +86,12 @@ std::size_t StrippingEnd(std::string_view text) {
 // stops) and moves what is left to text[to, ...), where `to` <= `begin`.
 // Returns the end of what it wrote. It reads up to `3 * kBlock` characters
 // past `end` and writes up to `kBlock`, so text must be that long.
+//
+// Measured on bench/extract_bench against a loop over one character at a
+// time that needs no padding, best of 10 interleaved repetitions in 3
+// alternating rounds: the whole extraction takes 2.0 to 2.3 times as long
+// with that loop on the CR LF pages of 0.2, 1 and 8 MB, 1.9 to 2.9 times on
+// the LF-only pages and 1.7 to 1.9 times on the nested ones.
 std::size_t StripTagsInPlace(char* text, std::size_t begin, std::size_t end, std::size_t to) {
   const std::size_t stop = begin + StrippingEnd(std::string_view(text + begin, end - begin));
 

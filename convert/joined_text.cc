@@ -62,14 +62,8 @@ std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
   while (at <= last_start) {
     at = static_cast<const char*>(std::memchr(at, kContinueReading.front(), last_start + 1 - at));
     if (at == nullptr) break;
-    // Where "C" comes thick ("ContinContinContin..."), the next one is a few
-    // characters on: look there before calling memchr again.
-    for (const char* const near_end = std::min(at + 16, last_start + 1); at < near_end; ++at) {
-      if (*at == kContinueReading.front() &&
-          std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) {
-        return at - data;
-      }
-    }
+    if (std::memcmp(at, kContinueReading.data(), kLinkSize) == 0) return at - data;
+    ++at;
   }
   return kNone;
 }

@@ -54,6 +54,10 @@ class JoinedText {
  public:
   // How much new text may wait for its passes, in bytes. Any amount gives
   // the same text; this one keeps the waiting text in the processor's cache.
+  // Measured on bench/extract_bench against passes run line by line (a
+  // batch of 0), best of 10 interleaved repetitions in 3 alternating rounds:
+  // 19%, 6% and 27% faster on the CR LF pages of 0.2, 1 and 8 MB; within
+  // the noise (-13% to +12%) on the LF-only and nested pages.
   static constexpr std::size_t kDefaultBatch = 32 * 1024;
 
   explicit JoinedText(std::size_t batch = kDefaultBatch) : batch_(batch) {}

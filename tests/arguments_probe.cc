@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
 
 int wmain(int argc, wchar_t* argv[]) {
   if (argc < 2) return 2;

@@ -1,3 +1,12 @@
+// The extraction of one page, in the order of this file:
+//
+//   1. Examples: a table of pages and the article each gives, or its failure
+//      (ExtractCases), checked against the literal version as well.
+//   2. The extractor as an object: lines in pieces, a heading longer than
+//      what it replaces, reuse after a failure, what a failure names.
+//   3. Random pages built from the pieces that trip an extraction up
+//      (nested links, tags and brackets, dashes), fed in random chunks and in
+//      small batches, compared with the literal version (RandomPageCases).
 #include "convert/extract.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"nested link goes in the next pass",
              {R, "ContinContinue readingue reading", R},
              "  "},
+        // The first removal leaves one letter of the link before it and
+        // fifteen after: the last start the junction's window has.
+        Case{"link of one letter and the rest", {R, "CContinue readingontinue reading", R}, "  "},
         Case{"link of one letter and the rest, next to another removal",
              {R + " Continue reading" "C" "Continue reading" "ontinue reading " + R},
              "  "},

@@ -17,7 +17,7 @@
 
 #ifdef _WIN32
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/windows_error.h"
 #else
 #include <stdlib.h>
 #include <sys/stat.h>

@@ -2,8 +2,8 @@
 
 #ifdef _WIN32
 #include "platform/windows/command_line.h"
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
 #else
 #include <fcntl.h>
 #include <sys/wait.h>

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "gui/win32/win32_runtime.h"
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
 #include "tests/case_name.h"
 #include "tests/mem_runtime.h"
 #include "window/form.h"

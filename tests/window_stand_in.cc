@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
 
 int wmain(int argc, wchar_t*[]) {
   wchar_t record[MAX_PATH];

@@ -6,7 +6,6 @@
 #include "platform/windows/command_line.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
-#include "window/url_opener.h"
 
 namespace corvane {
 namespace {

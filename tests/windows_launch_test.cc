@@ -8,12 +8,15 @@
 #include <knownfolders.h>
 
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/windows/launcher_windows.h"
 #include "platform/launch.h"
-#include "platform/windows/shell_folders.h"
+#include "platform/windows/known_folders.h"
 #include "tests/case_name.h"
 #include "tests/temp_folder.h"
 
@@ -99,6 +102,60 @@ TEST(WindowsGuardedFolders, AskAboutTheTopOfADriveAndTheUsersOwnFolders) {
     EXPECT_TRUE(NeedsQuestion(AsciiLower(known) + "\\")) << known;
   }
   EXPECT_FALSE(NeedsQuestion("pages"));
+}
+
+// Each guarded folder must be a folder of its own for the test above to see
+// one of them dropped: a wine prefix makes the Desktop, Documents and
+// Downloads one folder unless it is told otherwise (tools/test-windows
+// gives them folders of their own).
+TEST(WindowsGuardedFolders, TheUsersFoldersAreDistinct) {
+  std::set<std::string> folders;
+  for (const GUID* id :
+       {&FOLDERID_Profile, &FOLDERID_Documents, &FOLDERID_Downloads, &FOLDERID_Desktop}) {
+    folders.insert(AsciiLower(KnownFolder(*id)));
+  }
+  EXPECT_EQ(folders.size(), 4U) << "the profile, Documents, Downloads and Desktop share folders";
+}
+
+// The launcher's decision: a guarded folder is taken after a yes to the
+// second question and refused after a no; any other folder is taken
+// without a question, and a folder that cannot be opened is refused after
+// an error.
+TEST(ApproveFolder, StartsInAGuardedFolderOnlyAfterYes) {
+  TempFolder temp;
+  fs::create_directory("pages");
+  std::vector<std::string> questions;
+  std::vector<std::string> errors;
+  auto answering = [&questions](bool yes) {
+    return [&questions, yes](const std::string& question) {
+      questions.push_back(question);
+      return yes;
+    };
+  };
+  auto show_error = [&errors](std::string_view cause) { errors.emplace_back(cause); };
+
+  std::vector<std::string> guarded = {ResolveFolder(temp.path().root_path().string())};
+  for (const GUID* id :
+       {&FOLDERID_Profile, &FOLDERID_Documents, &FOLDERID_Downloads, &FOLDERID_Desktop}) {
+    guarded.push_back(KnownFolder(*id));
+  }
+  for (const std::string& folder : guarded) {
+    questions.clear();
+    EXPECT_EQ(ApproveFolder(folder, answering(false), show_error), std::nullopt) << folder;
+    EXPECT_EQ(questions.size(), 1U) << folder;
+    EXPECT_EQ(ApproveFolder(AsciiLower(folder), answering(true), show_error), folder) << folder;
+    EXPECT_EQ(questions.size(), 2U) << folder;
+  }
+
+  questions.clear();
+  EXPECT_EQ(ApproveFolder("pages", answering(false), show_error), ResolveFolder("pages"));
+  EXPECT_TRUE(questions.empty());
+  EXPECT_TRUE(errors.empty());
+
+  EXPECT_EQ(ApproveFolder("missing", answering(true), show_error), std::nullopt);
+  EXPECT_TRUE(questions.empty());
+  ASSERT_EQ(errors.size(), 1U);
+  EXPECT_NE(errors[0].find("missing"), std::string::npos) << errors[0];
 }
 
 TEST(QuestionBox, OffersYesAndNoWithNoAsTheDefault) {

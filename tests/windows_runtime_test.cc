@@ -9,7 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/windows/find_program.h"
+#include "platform/windows/ordinary_file.h"
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
+#include "platform/windows/windows_error.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
 #include "tests/temp_folder.h"

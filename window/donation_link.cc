@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "platform/url_opener.h"
 #include "window/maker.h"
-#include "window/url_opener.h"
 
 namespace corvane {
 

@@ -24,7 +24,8 @@
 #include "app/version.h"
 #include "app/windows/launcher_windows.h"
 #include "platform/launch.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/windows_error.h"
 
 namespace {
 
@@ -119,17 +120,8 @@ std::optional<std::string> AskForFolder() {
 // question; nothing when the folder is refused, after saying why. The folder
 // dialog opens again afterwards when `choosing_again`.
 std::optional<std::string> Approve(const std::string& folder, bool choosing_again) {
-  std::string resolved;
-  try {
-    resolved = corvane::ResolveFolder(folder);
-  } catch (const LaunchError& error) {
-    ShowFolderError(error.what(), choosing_again);
-    return std::nullopt;
-  }
-  const std::optional<std::string> question =
-      corvane::ConfirmationQuestion(resolved, corvane::WindowsGuardedFolders(resolved));
-  if (question && !Confirm(*question)) return std::nullopt;
-  return resolved;
+  return corvane::ApproveFolder(
+      folder, Confirm, [&](std::string_view cause) { ShowFolderError(cause, choosing_again); });
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // clang-format on
 #include <knownfolders.h>
 
-#include "platform/windows/shell_folders.h"
+#include "platform/launch.h"
+#include "platform/windows/known_folders.h"
 
 namespace corvane {
 
@@ -21,6 +22,22 @@ std::vector<GuardedFolder> WindowsGuardedFolders(const std::string& folder) {
 }
 
 unsigned QuestionBoxStyle() { return MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION; }
+
+std::optional<std::string> ApproveFolder(
+    const std::string& folder, const std::function<bool(const std::string& question)>& confirm,
+    const std::function<void(std::string_view cause)>& show_error) {
+  std::string resolved;
+  try {
+    resolved = ResolveFolder(folder);
+  } catch (const LaunchError& error) {
+    show_error(error.what());
+    return std::nullopt;
+  }
+  const std::optional<std::string> question =
+      ConfirmationQuestion(resolved, WindowsGuardedFolders(resolved));
+  if (question && !confirm(*question)) return std::nullopt;
+  return resolved;
+}
 
 std::string WindowProgramIn(const std::string& program_folder) {
   return program_folder + "\\" + std::string(kWindowProgramName) + ".exe";

@@ -2,7 +2,10 @@
 // folders need a second question, and how it is asked.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/launcher.h"
@@ -19,6 +22,16 @@ std::vector<GuardedFolder> WindowsGuardedFolders(const std::string& folder);
 // with No as the default button, so that Enter or a hasty click on the
 // default refuses the folder.
 unsigned QuestionBoxStyle();
+
+// The launcher's decision on `folder`, given or picked: the resolved folder
+// to start the window program in, or nothing. A folder that cannot be
+// resolved is refused after `show_error` has said why; a guarded folder
+// (see WindowsGuardedFolders) is taken only when `confirm` answers its
+// second question with yes, and a no means the window program does not
+// start there.
+std::optional<std::string> ApproveFolder(
+    const std::string& folder, const std::function<bool(const std::string& question)>& confirm,
+    const std::function<void(std::string_view cause)>& show_error);
 
 // The window program's full path: corvane2txt.exe in `program_folder`.
 std::string WindowProgramIn(const std::string& program_folder);

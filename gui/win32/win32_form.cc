@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/windows_error.h"
 
 namespace corvane {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "platform/windows/windows_runtime.h"
 
 namespace corvane {
 

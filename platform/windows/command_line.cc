@@ -73,4 +73,8 @@ std::string WindowsCommandLine(std::string_view program,
   return line;
 }
 
+ProgramCall WindowsUrlOpener(std::string shortcut_path) {
+  return ProgramCall{"rundll32.exe", {"shdocvw.dll,OpenURL", std::move(shortcut_path)}};
+}
+
 }  // namespace corvane

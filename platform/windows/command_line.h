@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/url_opener.h"
+
 namespace corvane {
 
 // `argument` written so that the C run-time library's splitting gives it
@@ -36,5 +38,11 @@ std::string QuoteWindowsArgument(std::string_view argument);
 // double quote, or a rundll32 entry that is empty or holds a blank or a
 // double quote.
 std::string WindowsCommandLine(std::string_view program, const std::vector<std::string>& arguments);
+
+// The shell's URL opener for the Internet shortcut at `shortcut_path` (a
+// full path): started through `Runtime::StartProgram` it runs the command
+// line
+//   rundll32.exe shdocvw.dll,OpenURL <shortcut_path>
+ProgramCall WindowsUrlOpener(std::string shortcut_path);
 
 }  // namespace corvane

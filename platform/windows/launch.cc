@@ -7,14 +7,14 @@
 #include "platform/windows/windows_api.h"
 // clang-format on
 #include <knownfolders.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
-#include "platform/windows/shell_folders.h"
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/known_folders.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/windows_error.h"
 
 namespace corvane {
 
@@ -74,32 +74,6 @@ std::string ResolveFolder(const std::string& folder) {
   std::wstring resolved = final_name.empty() ? full : WithoutLongPathPrefix(final_name);
   if (resolved.size() > 3 && resolved.back() == L'\\') resolved.pop_back();
   return Utf8FromWide(resolved);
-}
-
-std::string KnownFolder(const GUID& id) {
-  wchar_t* path = nullptr;
-  const HRESULT result = ::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path);
-  const std::string folder = SUCCEEDED(result) && path != nullptr ? Utf8FromWide(path) : "";
-  ::CoTaskMemFree(path);
-  if (folder.empty()) return {};
-  try {
-    return ResolveFolder(folder);
-  } catch (const LaunchError&) {
-    return {};
-  }
-}
-
-bool IsDriveRoot(std::string_view folder) {
-  if (folder.size() == 3 && folder[1] == ':' && folder[2] == '\\') {
-    return (folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z');
-  }
-  // "\\server\share", with a trailing backslash or not.
-  if (!folder.starts_with("\\\\")) return false;
-  std::string_view rest = folder.substr(2);
-  if (rest.ends_with('\\')) rest.remove_suffix(1);
-  const std::size_t separator = rest.find('\\');
-  return separator != std::string_view::npos &&
-         rest.find('\\', separator + 1) == std::string_view::npos;
 }
 
 std::string HomeFolder() { return KnownFolder(FOLDERID_Profile); }

@@ -1,3 +1,14 @@
+// The Windows runtime, in the order of this file:
+//
+//   1. Handles and stamps: an owned HANDLE, and the stamp (identity, size,
+//      last write) read through an open handle.
+//   2. Opening: a regular file and nothing else (OpenRegularFile), and
+//      closing with its error seen (CloseChecked).
+//   3. The files: reading (WindowsInputFile) and writing (WindowsOutputFile).
+//   4. Lines on standard output and standard error (WriteLine).
+//   5. The runtime's services: listing, opening, stamps, the folder's flush,
+//      deleting, the current folder, starting a program, messages and the
+//      end of the program (WindowsRuntime).
 #include "platform/windows/windows_runtime.h"
 
 // clang-format off
@@ -15,7 +26,11 @@
 
 #include "platform/console_exit.h"
 #include "platform/windows/command_line.h"
+#include "platform/windows/find_program.h"
+#include "platform/windows/ordinary_file.h"
 #include "platform/windows/system_calls.h"
+#include "platform/windows/utf16.h"
+#include "platform/windows/windows_error.h"
 
 namespace corvane {
 
@@ -27,12 +42,6 @@ namespace {
 
 // The most that one ReadFile or WriteFile call is asked to move.
 constexpr std::size_t kMaxTransfer = 1 << 30;
-
-// System error codes that not every SDK's headers name.
-constexpr DWORD kErrorVirusInfected = 225;
-constexpr DWORD kErrorVirusDeleted = 226;
-constexpr DWORD kErrorElevationRequired = 740;
-constexpr DWORD kErrorDiskQuotaExceeded = 1295;
 
 // 100-nanosecond ticks between 1601-01-01, where file times count from, and
 // 1970-01-01.
@@ -239,20 +248,6 @@ class WindowsOutputFile final : public OutputFile {
   FileStamp stamp_;
 };
 
-// The system's text for `error`, in UTF-8, without the final period and
-// line end that it comes with.
-std::string ReasonFor(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  if (length == 0 || text == nullptr) return "system error " + std::to_string(error);
-  std::string reason = Utf8FromWide(std::wstring_view(text, length));
-  ::LocalFree(text);
-  while (!reason.empty() && std::strchr(" \t\r\n.", reason.back()) != nullptr) reason.pop_back();
-  return reason.empty() ? "system error " + std::to_string(error) : reason;
-}
-
 // Writes `text` and a line end to standard output or standard error. A
 // console is given UTF-16, so that names in any script show as they are; a
 // file or a pipe gets the UTF-8 bytes.
@@ -271,128 +266,7 @@ void WriteLine(std::FILE* stream, DWORD standard_handle, std::string_view text) 
   std::fputc('\n', stream);
 }
 
-std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
-  return GrowingBuffer([&](wchar_t* buffer, UINT size) { return query(buffer, size); });
-}
-
 }  // namespace
-
-std::wstring WideText(std::string_view text) {
-  // A UTF-8 text never has more UTF-16 units than bytes.
-  std::wstring wide(text.size(), L'\0');
-  const int length =
-      text.empty() ? 0
-                   : ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           wide.data(), static_cast<int>(wide.size()));
-  wide.resize(static_cast<std::size_t>(std::max(length, 0)));
-  return wide;
-}
-
-std::wstring WideName(std::string_view name, const std::string& operation) {
-  if (name.empty()) return {};
-  const int size = static_cast<int>(name.size());
-  const int length =
-      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, nullptr, 0);
-  if (length <= 0) {
-    throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, std::string(name),
-                       "the name is not valid UTF-8");
-  }
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, wide.data(), length);
-  return wide;
-}
-
-std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), length, nullptr, nullptr);
-  return utf8;
-}
-
-bool IsOrdinaryFile(std::uint32_t attributes, std::uint32_t reparse_tag) {
-  constexpr std::uint32_t kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
-  if ((attributes & kNotOrdinary) != 0) return false;
-  // A name surrogate stands for another file or folder: a link.
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
-         !IsReparseTagNameSurrogate(reparse_tag);
-}
-
-ErrorNumber ErrorNumberForWindowsError(std::uint32_t error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_DIRECTORY:
-    case ERROR_MOD_NOT_FOUND:
-      return ErrorNumber::kFileNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_NETWORK_ACCESS_DENIED:
-    case ERROR_DELETE_PENDING:
-    case ERROR_USER_MAPPED_FILE:
-    case ERROR_PRIVILEGE_NOT_HELD:
-    case kErrorElevationRequired:
-    case kErrorVirusInfected:
-    case kErrorVirusDeleted:
-      return ErrorNumber::kPermissionDenied;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-    case kErrorDiskQuotaExceeded:
-    case ERROR_FILE_TOO_LARGE:
-      return ErrorNumber::kDiskFull;
-    case ERROR_CRC:
-    case ERROR_SEEK:
-    case ERROR_SECTOR_NOT_FOUND:
-    case ERROR_WRITE_FAULT:
-    case ERROR_READ_FAULT:
-    case ERROR_GEN_FAILURE:
-    case ERROR_NOT_READY:
-    case ERROR_DEV_NOT_EXIST:
-    case ERROR_UNEXP_NET_ERR:
-    case ERROR_NETNAME_DELETED:
-    case ERROR_IO_DEVICE:
-      return ErrorNumber::kDeviceIoError;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-    case ERROR_NO_SYSTEM_RESOURCES:
-      return ErrorNumber::kOutOfMemory;
-    default:
-      return ErrorNumber::kPathFileAccessError;
-  }
-}
-
-RuntimeError WindowsError(std::uint32_t error, std::string operation, std::string file) {
-  return RuntimeError(ErrorNumberForWindowsError(error), std::move(operation), std::move(file),
-                      ReasonFor(error));
-}
-
-std::string FindProgram(const std::string& program) {
-  static const std::string kOperation = "cannot start program";
-  const std::wstring wide = WideName(program, kOperation);
-  if (wide.empty()) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
-  if (wide.find_first_of(L"\\/:") != std::wstring::npos) return program;
-
-  std::wstring folders =
-      SystemFolder(::GetSystemDirectoryW) + L";" + SystemFolder(::GetWindowsDirectoryW);
-  if (const DWORD size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0); size > 0) {
-    std::wstring path(size, L'\0');
-    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), size));
-    folders += L";" + path;
-  }
-  const std::wstring found = GrowingBuffer([&](wchar_t* buffer, DWORD size) {
-    return ::SearchPathW(folders.c_str(), wide.c_str(), L".exe", size, buffer, nullptr);
-  });
-  if (found.empty()) throw WindowsError(ERROR_FILE_NOT_FOUND, kOperation, program);
-  return Utf8FromWide(found);
-}
 
 WindowsRuntime::WindowsRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
 
