@@ -93,7 +93,12 @@ std::string TextFileNameFor(std::string_view page_name) {
 }
 
 std::string TemporaryNameFor(std::string_view text_file) {
-  return "." + std::string(text_file) + std::string(kTemporarySuffix);
+  std::string name;
+  name.reserve(1 + text_file.size() + kTemporarySuffix.size());
+  name += '.';
+  name += text_file;
+  name += kTemporarySuffix;
+  return name;
 }
 
 std::vector<std::string> FindPages(Runtime& runtime) {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +23,7 @@
 #include "convert/folder_run.h"
 #include "platform/errno_error.h"
 #include "platform/native_runtime.h"
+#include "tests/case_name.h"
 #include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
 #include "tests/temp_folder.h"
@@ -373,11 +373,7 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
 
 std::string SweepName(const ::testing::TestParamInfo<std::tuple<Where, SweepCase>>& info) {
   const auto& [where, folder] = info.param;
-  std::string name = where == Where::kDisk ? "OnDisk_" : "InMemory_";
-  for (const char* c = folder.what; *c != '\0'; ++c) {
-    if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-  }
-  return name;
+  return (where == Where::kDisk ? "OnDisk_" : "InMemory_") + testing::CamelCaseName(folder.what);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, FaultSweep,
