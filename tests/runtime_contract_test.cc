@@ -39,16 +39,22 @@ enum class Flush { kFile, kFolder };
 // The flushes the system was asked for, in order.
 std::vector<Flush> flushes;
 
+#ifdef _WIN32
+// A named function, not a lambda: on 32-bit Windows the table's entry has
+// the system's calling convention.
+BOOL WINAPI RecordingFlushFileBuffers(HANDLE file) {
+  flushes.push_back(Flush::kFile);
+  return ::FlushFileBuffers(file);
+}
+#endif
+
 // The native runtime in a scratch folder that is the current folder.
 class NativeFolder {
  public:
   NativeFolder() {
     flushes.clear();
 #ifdef _WIN32
-    windows::system_calls.flush_file_buffers = [](HANDLE file) -> BOOL {
-      flushes.push_back(Flush::kFile);
-      return ::FlushFileBuffers(file);
-    };
+    windows::system_calls.flush_file_buffers = RecordingFlushFileBuffers;
 #else
     posix::system_calls.fsync = [](int fd) {
       struct stat info {};
