@@ -143,28 +143,34 @@ std::optional<std::string_view> FindArticle(std::string_view joined) {
   return joined.substr(0, closing.start);
 }
 
-std::string ArticleExtractor::Finish(std::string_view page_name) {
-  std::string text = joined_.Finish();
-  joined_.Clear();
+void ArticleExtractor::Reserve(std::size_t page_size) {
+  // The joined text is never longer than the page plus one byte: a line end
+  // of one or two bytes becomes one blank, and a last line without one gets
+  // one. The stripping reads past the article (see StripTagsInPlace).
+  joined_.Reserve(page_size + 1 + 3 * kBlock);
+}
+
+std::string_view ArticleExtractor::FinishArticle(std::string_view page_name) {
+  std::string& text = joined_.Finish();
   const std::optional<std::string_view> article = FindArticle(text);
   if (!article) {
+    joined_.Clear();
     throw RuntimeError(ErrorNumber::kInvalidProcedureCall, "page has no closing rule",
                        std::string(page_name));
   }
-  // The heading goes where the page's head was, the article right behind
-  // it: all in the same buffer.
-  const std::size_t heading = page_name.size() + kHeadingBreak.size();
-  std::size_t begin = article->data() - text.data();
-  std::size_t end = begin + article->size();
-  if (begin < heading) {
-    text.insert(0, heading - begin, ' ');
-    end += heading - begin;
-    begin = heading;
-  }
+  const std::size_t begin = article->data() - text.data();
+  const std::size_t end = begin + article->size();
   text.resize(std::max(text.size(), end + 3 * kBlock));  // see StripTagsInPlace
-  text.resize(StripTagsInPlace(text.data(), begin, end, heading));
-  std::memcpy(text.data(), page_name.data(), page_name.size());
-  std::memcpy(text.data() + page_name.size(), kHeadingBreak.data(), kHeadingBreak.size());
+  const std::size_t stripped_end = StripTagsInPlace(text.data(), begin, end, begin);
+  return std::string_view(text).substr(begin, stripped_end - begin);
+}
+
+std::string ArticleExtractor::Finish(std::string_view page_name) {
+  const std::string_view article = FinishArticle(page_name);
+  std::string text;
+  text.reserve(page_name.size() + kHeadingBreak.size() + article.size());
+  text.append(page_name).append(kHeadingBreak).append(article);
+  joined_.Clear();
   return text;
 }
 

@@ -6,7 +6,11 @@
 //
 //   <page name> CR LF CR LF <article>
 //
-// The result has no final line end (the writer adds one). Nothing else is
+// The result has no final line end (the writer adds one). The article is
+// cut out and stripped in the buffer that joined the lines, and handed to
+// the writer from there, with the heading beside it: a page's bytes are
+// copied once into that buffer, which is made big enough for the whole page
+// before its first byte arrives and serves page after page. Nothing else is
 // done: entities stay, spaces are not collapsed, the article is not trimmed,
 // and the bytes are not interpreted in any character set.
 #pragma once
@@ -32,6 +36,11 @@ class ArticleExtractor {
   // `batch`: see JoinedText.
   explicit ArticleExtractor(std::size_t batch = JoinedText::kDefaultBatch) : joined_(batch) {}
 
+  // Makes room for a page of `page_size` bytes before its lines arrive, so
+  // that its text is never moved to grow. (A page is still taken whole when
+  // it turns out longer.)
+  void Reserve(std::size_t page_size);
+
   // Adds the next line of the page, without its line end.
   void AddLine(std::string_view line) { joined_.AppendLine(line); }
 
@@ -40,13 +49,19 @@ class ArticleExtractor {
   void Text(std::string_view text) { joined_.AppendText(text); }
   void LineEnd() { joined_.EndLine(); }
 
-  // Finishes the page called `page_name` and returns its text. Throws
+  // Finishes the page called `page_name` and returns its article, stripped
+  // of its tags: the text without its heading (`page_name` and
+  // `kHeadingBreak`). It lies in the extractor's buffer and stays valid
+  // until the next call of `Clear`, which the next page starts with. Throws
   // RuntimeError 5 (Invalid procedure call or argument) when the article has
-  // no closing rule, which includes a page with no rule or only one. Either
-  // way the extractor is empty afterwards, ready for the next page.
+  // no closing rule, which includes a page with no rule or only one.
+  std::string_view FinishArticle(std::string_view page_name);
+
+  // The same, as the whole text with its heading; the extractor is empty
+  // afterwards, ready for the next page.
   std::string Finish(std::string_view page_name);
 
-  // Forgets the lines added so far.
+  // Forgets the lines added so far; the memory stays for the next page.
   void Clear() { joined_.Clear(); }
 
  private:

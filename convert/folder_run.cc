@@ -27,6 +27,7 @@ FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& 
   std::unique_ptr<InputFile> file = runtime.OpenForReading(page);
   LineSplitter splitter;
   extractor.Clear();
+  extractor.Reserve(file->Stamp().size);
   while (std::size_t count = file->Read(buffer.data(), buffer.size())) {
     splitter.Feed(std::string_view(buffer.data(), count), extractor);
   }
@@ -46,19 +47,23 @@ void OnTextFile(const std::string& text_file, Step step) {
   }
 }
 
-// Writes `text` as the text file `name`, whole or not at all: into the
-// temporary file first, which is put on disk and only then renamed over
-// `name`, and the folder entry is put on disk after it. Returns the text
-// file's stamp. If a step fails, an existing text file is left as it was
-// and the temporary file is removed (if it can be).
-FileStamp WriteTextFile(Runtime& runtime, const std::string& name, std::string_view text) {
+// Writes the text of `page`, its name as the heading and then `article`, as
+// the text file `name`, whole or not at all: into the temporary file first,
+// which is put on disk and only then renamed over `name`, and the folder
+// entry is put on disk after it. Returns the text file's stamp. If a step
+// fails, an existing text file is left as it was and the temporary file is
+// removed (if it can be).
+FileStamp WriteTextFile(Runtime& runtime, const std::string& name, std::string_view page,
+                        std::string_view article) {
   const std::string temporary = TemporaryNameFor(name);
   std::unique_ptr<OutputFile> file;
   OnTextFile(name, [&] { file = runtime.OpenForWriting(temporary); });
   bool renamed = false;
   try {
     OnTextFile(name, [&] {
-      file->Append(text);
+      file->Append(page);
+      file->Append(kHeadingBreak);
+      file->Append(article);
       file->Append(kLineEnd);
       file->Sync();
       file->RenameOver(name);
@@ -142,8 +147,8 @@ void ConvertFolder(Runtime& runtime) {
     }
     try {
       const FileStamp stamp = ReadPage(runtime, page, extractor, buffer);
-      const std::string text = extractor.Finish(page);
-      written_files.emplace_back(WriteTextFile(runtime, text_file, text), page);
+      const std::string_view article = extractor.FinishArticle(page);
+      written_files.emplace_back(WriteTextFile(runtime, text_file, page, article), page);
       written_names.emplace(text_file, page);
       // Like a copy that removes its source, delete only the version of the
       // page that was read: one written to meanwhile stays.

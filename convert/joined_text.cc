@@ -251,18 +251,16 @@ void JoinedText::Compact() {
   runs_.clear();
 }
 
-std::string JoinedText::Finish() {
+std::string& JoinedText::Finish() {
   CatchUp();
   RemovalPass(buffer_.size(), /*first_new=*/0);
   junctions_.clear();  // no pass follows
   Compact();
-  last_capacity_ = buffer_.capacity();
-  return std::move(buffer_);
+  return buffer_;
 }
 
 void JoinedText::Clear() {
   buffer_.clear();
-  buffer_.reserve(last_capacity_);
   runs_.clear();
   junctions_.clear();
   unscanned_ = 0;

@@ -78,12 +78,18 @@ class JoinedText {
     if (buffer_.size() - unscanned_ >= batch_) CatchUp();
   }
 
-  // Runs the final removal pass and hands the text over: the live
-  // characters, in order. Call `Clear` before appending again.
-  std::string Finish();
+  // Makes room for `size` bytes at once, so that a text known to be that
+  // long at most never grows by copying itself.
+  void Reserve(std::size_t size) { buffer_.reserve(size); }
 
-  // Forgets everything appended so far. The next text gets room for as much
-  // as the last one had, so that it grows without copying.
+  // Runs the final removal pass and returns the text: the live characters,
+  // in order, in this object's own buffer. The caller may change the text
+  // in place (and resize it) until `Clear`, which it calls before
+  // appending again.
+  std::string& Finish();
+
+  // Forgets everything appended so far. The buffer keeps its memory, so
+  // that the next text grows without copying.
   void Clear();
 
  private:
@@ -137,7 +143,6 @@ class JoinedText {
 
   std::size_t batch_;
   std::string buffer_;
-  std::size_t last_capacity_ = 0;
   // Invariants, between passes:
   //  * runs_ holds the runs made since the last compaction. A run merged
   //    into another stays, empty, and no link leads to it. The others, the

@@ -95,6 +95,7 @@ TEST_P(MisbehavingSystemCalls, GiveTheWholeTextOrAnError) {
   posix::system_calls = GetParam().calls;
   const int number = FailureNumber([&] {
     auto out = runtime_.OpenForWriting("story.txt");
+    out->Append("story.html\r\n\r\n");  // a small piece, then a large one
     out->Append(text);
     out->Append("\r\n");
     out->Sync();
@@ -106,13 +107,21 @@ TEST_P(MisbehavingSystemCalls, GiveTheWholeTextOrAnError) {
   });
   EXPECT_EQ(number, GetParam().number);
   if (GetParam().number == 0) {
-    EXPECT_EQ(read, text + "\r\n");
+    EXPECT_EQ(read, "story.html\r\n\r\n" + text + "\r\n");
   }
 }
 
-// A write that takes a part of the bytes, as near a file-size limit.
-ssize_t WriteAtMost1000Bytes(int fd, const void* data, std::size_t size) {
-  return ::write(fd, data, std::min<std::size_t>(size, 1000));
+// A write that takes a part of the bytes, as near a file-size limit: at
+// most 1000 bytes, which may end inside the first piece.
+ssize_t WriteAtMost1000Bytes(int fd, const iovec* pieces, int count) {
+  iovec part[2];
+  std::size_t room = 1000;
+  int taken = 0;
+  for (; taken < count && room > 0; ++taken) {
+    part[taken] = {pieces[taken].iov_base, std::min(pieces[taken].iov_len, room)};
+    room -= part[taken].iov_len;
+  }
+  return ::writev(fd, part, taken);
 }
 
 // Every other read is interrupted by a signal before it reads anything.
@@ -135,7 +144,7 @@ int CloseReportingEio(int fd) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MisbehavingSystemCalls,
     ::testing::Values(
-        SystemCallCase{"write takes at most 1000 bytes", {.write = WriteAtMost1000Bytes}, 0},
+        SystemCallCase{"write takes at most 1000 bytes", {.writev = WriteAtMost1000Bytes}, 0},
         SystemCallCase{
             "every other read is interrupted", {.read = ReadInterruptedEveryOtherTime}, 0},
         SystemCallCase{"close reports a write that failed", {.close = CloseReportingEio}, 57}),

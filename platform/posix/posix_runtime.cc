@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +113,10 @@ class PosixInputFile final : public InputFile {
   FileStamp stamp_;
 };
 
+// Small pieces are gathered in a buffer; a piece that does not fit goes to
+// the system straight from the caller's memory, together with what the
+// buffer holds, in one gather write. A large text is thus copied only by
+// the system.
 class PosixOutputFile final : public OutputFile {
  public:
   static constexpr std::size_t kBufferSize = 64 * 1024;
@@ -124,12 +130,12 @@ class PosixOutputFile final : public OutputFile {
   PosixOutputFile& operator=(const PosixOutputFile&) = delete;
 
   void Append(std::string_view data) override {
-    if (buffer_.size() + data.size() > kBufferSize) Flush();
-    if (data.size() >= kBufferSize) {
-      WriteAll(data);
-    } else {
+    if (buffer_.size() + data.size() <= kBufferSize) {
       buffer_.append(data);
+      return;
     }
+    WriteAll(buffer_, data);
+    buffer_.clear();
   }
 
   void Sync() override {
@@ -157,18 +163,26 @@ class PosixOutputFile final : public OutputFile {
 
  private:
   void Flush() {
-    WriteAll(buffer_);
+    WriteAll(buffer_, {});
     buffer_.clear();
   }
 
-  void WriteAll(std::string_view data) {
-    while (!data.empty()) {
-      const ssize_t count = posix::system_calls.write(fd_, data.data(), data.size());
+  // Writes `first` and then `second`, however many calls that takes.
+  void WriteAll(std::string_view first, std::string_view second) {
+    while (!first.empty() || !second.empty()) {
+      const iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                               {const_cast<char*>(second.data()), second.size()}};
+      const bool both = !first.empty();
+      const ssize_t count =
+          posix::system_calls.writev(fd_, both ? pieces : pieces + 1, both ? 2 : 1);
       if (count < 0) {
         if (errno == EINTR) continue;
         throw SystemError(errno, "cannot write file", name_);
       }
-      data.remove_prefix(static_cast<std::size_t>(count));
+      auto written = static_cast<std::size_t>(count);
+      const std::size_t from_first = std::min(written, first.size());
+      first.remove_prefix(from_first);
+      second.remove_prefix(written - from_first);
     }
   }
 

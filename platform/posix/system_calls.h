@@ -10,6 +10,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -18,7 +19,7 @@ namespace corvane::posix {
 
 struct SystemCalls {
   ssize_t (*read)(int fd, void* buffer, std::size_t size) = ::read;
-  ssize_t (*write)(int fd, const void* data, std::size_t size) = ::write;
+  ssize_t (*writev)(int fd, const struct iovec* pieces, int count) = ::writev;
   int (*close)(int fd) = ::close;
   int (*fsync)(int fd) = ::fsync;  // of a file, and of the folder
 };
