@@ -206,8 +206,8 @@ bool PagesAreSound() {
         corvane::testing::ReferenceExtract("page.html", corvane::testing::ReferenceLines(page));
     std::string actual;
     try {
-      actual = "page.html" + std::string(corvane::kHeadingBreak) +
-               std::string(Extract(extractor, page));
+      actual =
+          "page.html" + std::string(corvane::kHeadingBreak) + std::string(Extract(extractor, page));
     } catch (const std::exception& error) {
       std::fprintf(stderr, "%s page: %s\n", std::string(NameOf(shape)).c_str(), error.what());
       return false;
