@@ -36,55 +36,235 @@ FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& 
   return file->Stamp();
 }
 
+// The error `error` about the temporary file of `text_file`, naming the
+// text file instead: the one the user knows.
+RuntimeError OnTextFile(const RuntimeError& error, const std::string& text_file) {
+  return RuntimeError(error.number(), error.operation(), text_file, error.reason());
+}
+
 // Runs `step` on the temporary file of `text_file`; an error it raises
-// names the text file, the one the user knows.
+// names the text file.
 template <typename Step>
 void OnTextFile(const std::string& text_file, Step step) {
   try {
     step();
   } catch (const RuntimeError& error) {
-    throw RuntimeError(error.number(), error.operation(), text_file, error.reason());
+    throw OnTextFile(error, text_file);
   }
 }
 
-// Writes the text of `page`, its name as the heading and then `article`, as
-// the text file `name`, whole or not at all: into the temporary file first,
-// which is put on disk and only then renamed over `name`, and the folder
-// entry is put on disk after it. Returns the text file's stamp. If a step
-// fails, an existing text file is left as it was and the temporary file is
-// removed (if it can be).
-FileStamp WriteTextFile(Runtime& runtime, const std::string& name, std::string_view page,
-                        std::string_view article) {
-  const std::string temporary = TemporaryNameFor(name);
+RuntimeError AlreadyWritten(const std::string& page, const std::string& text_file,
+                            const std::string& earlier_page) {
+  return RuntimeError(ErrorNumber::kPathFileAccessError, "cannot convert page", page,
+                      "its text file " + text_file + " already holds the text of " + earlier_page);
+}
+
+// A page whose text is in its temporary file, waiting for its group's flush.
+struct PendingPage {
+  std::size_t index;  // in page order
+  std::string page;
+  std::string text_file;
+  std::string temporary;
+  FileStamp read_stamp;  // the page as it was read
   std::unique_ptr<OutputFile> file;
-  OnTextFile(name, [&] { file = runtime.OpenForWriting(temporary); });
-  bool renamed = false;
-  try {
-    OnTextFile(name, [&] {
-      file->Append(page);
-      file->Append(kHeadingBreak);
-      file->Append(article);
-      file->Append(kLineEnd);
-      file->Sync();
-      file->RenameOver(name);
-    });
-    renamed = true;
-    file->Close();
-    runtime.SyncDirectory();
-  } catch (...) {
-    if (!renamed) {
-      file.reset();  // Windows deletes no file that is open
-      try {
-        runtime.DeleteFile(temporary);
-      } catch (const RuntimeError&) {
-        // The error that stopped the run matters more; a leftover is
-        // replaced when the page is converted again.
+};
+
+// The failure of the earliest page that failed, in page order.
+struct Failure {
+  std::size_t index;
+  RuntimeError error;
+};
+
+// One run over the pages of the current folder (see ConvertFolder).
+class FolderRun {
+ public:
+  FolderRun(Runtime& runtime, const GroupLimits& limits)
+      : runtime_(runtime), limits_(limits), buffer_(kReadChunk) {}
+
+  void Run() {
+    const std::vector<std::string> pages = FindPages(runtime_);
+    for (std::size_t next = 0; next < pages.size();) {
+      std::vector<PendingPage> group;
+      std::uint64_t bytes = 0;
+      while (next < pages.size() && group.size() < limits_.pages && bytes < limits_.bytes) {
+        try {
+          group.push_back(Prepare(next, pages[next], group));
+        } catch (const RuntimeError& error) {
+          Fail(next, error);
+          break;
+        }
+        bytes += written_;
+        ++next;
+      }
+      Finish(group);
+      if (failure_) throw failure_->error;
+    }
+  }
+
+ private:
+  // Reads the page `page` and writes its text into its temporary file; the
+  // file stays open for the group's flush. `group` holds the pages of this
+  // group before it. Throws RuntimeError, having removed the temporary
+  // file (if it can).
+  PendingPage Prepare(std::size_t index, const std::string& page,
+                      const std::vector<PendingPage>& group) {
+    const std::string text_file = TextFileNameFor(page);
+    // The name alone tells it before anything is read.
+    if (auto earlier = written_names_.find(text_file); earlier != written_names_.end()) {
+      throw AlreadyWritten(page, text_file, earlier->second);
+    }
+    // A link, a special file or a read-only file of that name stops the run
+    // here, before the page is read; so does a name that reaches a text file
+    // of this run.
+    if (const std::optional<FileStamp> existing = runtime_.CheckReplaceable(text_file)) {
+      for (const auto& [stamp, earlier_page] : written_files_) {
+        if (SameFile(stamp, *existing)) throw AlreadyWritten(page, text_file, earlier_page);
       }
     }
-    throw;
+    try {
+      PendingPage pending{index, page, text_file, TemporaryNameFor(text_file), {}, {}};
+      pending.read_stamp = ReadPage(runtime_, page, extractor_, buffer_);
+      const std::string_view article = extractor_.FinishArticle(page);
+      pending.file = CreateTemporaryFile(pending, group);
+      try {
+        OnTextFile(text_file, [&] {
+          pending.file->Append(page);
+          pending.file->Append(kHeadingBreak);
+          pending.file->Append(article);
+          pending.file->Append(kLineEnd);
+        });
+      } catch (...) {
+        Discard(pending);
+        throw;
+      }
+      written_ = page.size() + kHeadingBreak.size() + article.size() + kLineEnd.size();
+      written_names_.emplace(text_file, page);
+      return pending;
+    } catch (const std::bad_alloc&) {
+      throw RuntimeError(ErrorNumber::kOutOfMemory, "cannot hold the page in memory", page);
+    }
   }
-  return file->Stamp();
-}
+
+  // Creates the temporary file of `pending`, where none of that name may
+  // exist. One of this group's own temporary files found under its name
+  // (two pages whose names the system folds together) stops the run: the
+  // two pages' texts would share the file. Any other file of that name is
+  // a leftover of an earlier run cut short, and is replaced.
+  std::unique_ptr<OutputFile> CreateTemporaryFile(const PendingPage& pending,
+                                                  const std::vector<PendingPage>& group) {
+    std::optional<FileStamp> leftover;
+    OnTextFile(pending.text_file, [&] { leftover = runtime_.CheckReplaceable(pending.temporary); });
+    if (leftover) {
+      for (const PendingPage& earlier : group) {
+        if (SameFile(earlier.file->Stamp(), *leftover)) {
+          throw AlreadyWritten(pending.page, pending.text_file, earlier.page);
+        }
+      }
+      OnTextFile(pending.text_file, [&] { runtime_.DeleteFile(pending.temporary); });
+    }
+    std::unique_ptr<OutputFile> file;
+    OnTextFile(pending.text_file, [&] { file = runtime_.CreateNewFile(pending.temporary); });
+    return file;
+  }
+
+  // Closes the temporary file of `pending` and removes it, if it can: the
+  // error that stopped its page matters more, and a leftover is replaced
+  // when the page is converted again.
+  void Discard(PendingPage& pending) {
+    pending.file.reset();  // Windows deletes no file that is open
+    try {
+      runtime_.DeleteFile(pending.temporary);
+    } catch (const RuntimeError&) {
+    }
+  }
+
+  // Gives up the pages of `group` from `first` on, which keep their pages
+  // and whose temporary files go.
+  void DiscardFrom(std::vector<PendingPage>& group, std::size_t first) {
+    for (std::size_t i = first; i < group.size(); ++i) Discard(group[i]);
+    group.resize(first);
+  }
+
+  void Fail(std::size_t index, const RuntimeError& error) {
+    if (!failure_ || index < failure_->index) failure_.emplace(index, error);
+  }
+
+  // Makes the texts of `group` durable and then deletes their pages, in
+  // steps that each serve the whole group: the temporary files flushed
+  // together, renamed over the text files in page order, the folder
+  // flushed once, each page checked and deleted. A page whose step fails
+  // stops the group there: the pages before it are finished, it and those
+  // after it are kept.
+  void Finish(std::vector<PendingPage>& group) {
+    std::vector<OutputFile*> files;
+    for (const PendingPage& pending : group) files.push_back(pending.file.get());
+    const std::vector<std::optional<RuntimeError>> flushed = runtime_.SyncFiles(files);
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      if (flushed[i]) {
+        Fail(group[i].index, OnTextFile(*flushed[i], group[i].text_file));
+        DiscardFrom(group, i);
+        break;
+      }
+    }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      try {
+        OnTextFile(group[i].text_file, [&] { group[i].file->RenameOver(group[i].text_file); });
+      } catch (const RuntimeError& error) {
+        Fail(group[i].index, error);
+        DiscardFrom(group, i);
+        break;
+      }
+    }
+    // From here on each text file is in place: a page that fails keeps its
+    // text file beside it.
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      written_files_.emplace_back(group[i].file->Stamp(), group[i].page);
+      try {
+        group[i].file->Close();
+      } catch (const RuntimeError& error) {
+        Fail(group[i].index, error);
+        group.resize(i);
+        break;
+      }
+    }
+    if (group.empty()) return;
+    try {
+      runtime_.SyncDirectory();
+    } catch (const RuntimeError& error) {
+      Fail(group.front().index, error);
+      return;
+    }
+    for (const PendingPage& pending : group) {
+      try {
+        // Like a copy that removes its source, delete only the version of
+        // the page that was read: one written to meanwhile stays.
+        if (runtime_.StampOf(pending.page) != pending.read_stamp) {
+          throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page", pending.page,
+                             "it changed after it was read, so it was kept");
+        }
+        runtime_.DeleteFile(pending.page);
+      } catch (const RuntimeError& error) {
+        Fail(pending.index, error);
+        return;
+      }
+    }
+  }
+
+  Runtime& runtime_;
+  GroupLimits limits_;
+  ArticleExtractor extractor_;
+  std::vector<char> buffer_;
+  std::size_t written_ = 0;  // bytes of text of the last page prepared
+  // The text files of this run, by name and by identity, with their pages:
+  // a text file is never replaced by the text of another page of the same
+  // run. Two pages whose names differ only in letter case map to the same
+  // text file name; hard links, and names that the system folds together
+  // (letter case on Windows and on some shares), reach one text file by two
+  // names.
+  std::map<std::string, std::string> written_names_;
+  std::vector<std::pair<FileStamp, std::string>> written_files_;
+  std::optional<Failure> failure_;
+};
 
 }  // namespace
 
@@ -113,54 +293,8 @@ std::vector<std::string> FindPages(Runtime& runtime) {
   return pages;
 }
 
-void ConvertFolder(Runtime& runtime) {
-  ArticleExtractor extractor;
-  std::vector<char> buffer(kReadChunk);
-  // The text files written by this run, by name and by identity, with their
-  // pages: a text file is never replaced by the text of another page of the
-  // same run. Two pages whose names differ only in letter case map to the
-  // same text file name; hard links, and names that the system folds
-  // together (letter case on Windows and on some shares), reach one text
-  // file by two names.
-  std::map<std::string, std::string> written_names;
-  std::vector<std::pair<FileStamp, std::string>> written_files;
-  auto already_written = [&](const std::string& page, const std::string& text_file,
-                             const std::string& earlier_page) {
-    return RuntimeError(
-        ErrorNumber::kPathFileAccessError, "cannot convert page", page,
-        "its text file " + text_file + " already holds the text of " + earlier_page);
-  };
-
-  for (const std::string& page : FindPages(runtime)) {
-    const std::string text_file = TextFileNameFor(page);
-    // The name alone tells it before anything is read.
-    if (auto earlier = written_names.find(text_file); earlier != written_names.end()) {
-      throw already_written(page, text_file, earlier->second);
-    }
-    // A link, a special file or a read-only file of that name stops the run
-    // here, before the page is read; so does a name that reaches a text file
-    // of this run.
-    if (const std::optional<FileStamp> existing = runtime.CheckReplaceable(text_file)) {
-      for (const auto& [stamp, earlier_page] : written_files) {
-        if (SameFile(stamp, *existing)) throw already_written(page, text_file, earlier_page);
-      }
-    }
-    try {
-      const FileStamp stamp = ReadPage(runtime, page, extractor, buffer);
-      const std::string_view article = extractor.FinishArticle(page);
-      written_files.emplace_back(WriteTextFile(runtime, text_file, page, article), page);
-      written_names.emplace(text_file, page);
-      // Like a copy that removes its source, delete only the version of the
-      // page that was read: one written to meanwhile stays.
-      if (runtime.StampOf(page) != stamp) {
-        throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page", page,
-                           "it changed after it was read, so it was kept");
-      }
-    } catch (const std::bad_alloc&) {
-      throw RuntimeError(ErrorNumber::kOutOfMemory, "cannot hold the page in memory", page);
-    }
-    runtime.DeleteFile(page);
-  }
+void ConvertFolder(Runtime& runtime, const GroupLimits& limits) {
+  FolderRun(runtime, limits).Run();
   runtime.ShowMessage("Finished");
   runtime.EndProgram(0);
 }

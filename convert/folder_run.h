@@ -1,6 +1,8 @@
 // The conversion of every saved page in the current folder.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,22 @@ std::string TemporaryNameFor(std::string_view text_file);
 // of their names.
 std::vector<std::string> FindPages(Runtime& runtime);
 
+// How many pages are made durable together: their temporary files held
+// open, flushed at once, and their text not yet flushed.
+//
+// Measured on a 2-core virtual machine (ext4 on a virtual disk), 1,000
+// pages of 10 KB: groups of 16 pages took about 0.5 times as long as
+// flushing page by page, 64 pages 0.35 to 0.4 times, 256 pages no less;
+// 64 open files leave room under the usual limit of 1,024. The bytes keep
+// a group of large pages from holding much unflushed text: 32 MiB is
+// flushed in a fraction of a second even on a slow USB stick's scale of
+// seconds per hundred megabytes, and 100 pages of 200 KB still fit in two
+// groups.
+struct GroupLimits {
+  std::size_t pages = 64;
+  std::uint64_t bytes = 32 * 1024 * 1024;
+};
+
 // Converts every page of the current folder: reads it, writes its text
 // beside it as a .txt file, flushed to disk, and only then deletes the page.
 // Afterwards shows "Finished" and ends the program with status 0.
@@ -38,10 +56,21 @@ std::vector<std::string> FindPages(Runtime& runtime);
 // written twice in one run: a name that reaches a text file already written
 // (by hard link, or by letter case where the system folds it) stops the run.
 //
-// Any failure throws RuntimeError at once, before the page concerned is
-// deleted: every page converted before it is gone with its complete text
-// file beside it, and that page and all pages after it are still there,
-// unchanged. The caller reports the error and ends the program.
-void ConvertFolder(Runtime& runtime);
+// The pages are taken in groups (`limits`): the texts of a group are
+// written into their temporary files one page after the other, then
+// flushed together, renamed in page order, made durable by one flush of
+// the folder, and then the group's pages are checked and deleted. Each
+// temporary file is created new; one that turns out to be another file of
+// the same group (two names the system folds together) stops the run.
+//
+// Any failure stops the run with RuntimeError, after the pages before the
+// failing one in its group are finished; when several fail, the error is
+// that of the earliest page. Every page before it is gone with its complete
+// text file beside it, and that page and all pages after it are still
+// there, unchanged; none of them has a temporary file left. (A page whose
+// text file was already renamed into place when its group failed, at the
+// folder's flush or at its own check, keeps that complete text file beside
+// it.) The caller reports the error and ends the program.
+void ConvertFolder(Runtime& runtime, const GroupLimits& limits = {});
 
 }  // namespace corvane

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -174,6 +175,24 @@ class Runtime {
   // when the name is a link, a folder or a device, ...
   virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
 
+  // Creates the file `name` in the current directory and opens it for
+  // writing, or fails when anything of that name exists already, be it a
+  // file, a link (even a dangling one) or a folder: two callers that create
+  // the same name never share the file. The file has ordinary attributes.
+  // Throws RuntimeError: 75 when the name exists, 70 when access is
+  // denied, ...
+  virtual std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) = 0;
+
+  // Puts the data of each of `files`, all opened by this runtime, on the
+  // storage device, as `OutputFile::Sync` on each in turn would; the
+  // flushes may overlap, so that the file system can commit them together.
+  // Returns, for each file in the order given, nullopt once its data is on
+  // the device, or the RuntimeError its flush failed with; a failure of
+  // one file says nothing about the others. Returns when every flush has
+  // ended.
+  virtual std::vector<std::optional<RuntimeError>> SyncFiles(
+      std::span<OutputFile* const> files) = 0;
+
   // Whether `name` could be opened for writing, asked without changing
   // anything: nullopt when there is no such file, the stamp of the file it
   // reaches when that is a regular file that `OpenForWriting` would accept.
@@ -219,5 +238,9 @@ class Runtime {
   // call and returns.
   virtual void EndProgram(int status) = 0;
 };
+
+// `Runtime::SyncFiles` done plainly: `Sync` on each file in turn, for the
+// runtimes that have nothing better.
+std::vector<std::optional<RuntimeError>> SyncEachInTurn(std::span<OutputFile* const> files);
 
 }  // namespace corvane

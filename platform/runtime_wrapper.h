@@ -29,6 +29,12 @@ class RuntimeWrapper : public Runtime {
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override {
     return target_.OpenForWriting(name);
   }
+  std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) override {
+    return target_.CreateNewFile(name);
+  }
+  std::vector<std::optional<RuntimeError>> SyncFiles(std::span<OutputFile* const> files) override {
+    return target_.SyncFiles(files);
+  }
   std::optional<FileStamp> CheckReplaceable(const std::string& name) override {
     return target_.CheckReplaceable(name);
   }

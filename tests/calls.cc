@@ -12,6 +12,8 @@ std::string_view NameOf(Call call) {
       return "Read";
     case Call::kOpenForWriting:
       return "OpenForWriting";
+    case Call::kCreateNewFile:
+      return "CreateNewFile";
     case Call::kAppend:
       return "Append";
     case Call::kSync:
@@ -45,6 +47,7 @@ std::string OperationOf(Call call) {
     case Call::kRead:
       return "cannot read file";
     case Call::kOpenForWriting:
+    case Call::kCreateNewFile:
     case Call::kCheckReplaceable:
       return "cannot create file";
     case Call::kAppend:

@@ -15,6 +15,7 @@ enum class Call {
   kOpenForReading,
   kRead,
   kOpenForWriting,
+  kCreateNewFile,
   kAppend,
   kSync,
   kRename,

@@ -185,9 +185,9 @@ std::string NamedInErrors(const std::string& file) {
 }
 
 // Runs the conversion as the programs do; returns the error it stopped with.
-std::optional<RuntimeError> RunConversion(Runtime& runtime) {
+std::optional<RuntimeError> RunConversion(Runtime& runtime, const GroupLimits& limits = {}) {
   try {
-    ConvertFolder(runtime);
+    ConvertFolder(runtime, limits);
     return std::nullopt;
   } catch (const RuntimeError& error) {
     return error;
@@ -247,15 +247,33 @@ void ExpectNothingLost(FaultyRuntime& runtime, const Files& before, const SweepC
 // The folders on disk, or in memory.
 enum class Where { kMemory, kDisk };
 
+// Groups of two pages, so that a folder spans groups, or one group for
+// every folder here, so that a page fails in the middle of its group.
+constexpr std::size_t kGroupSizes[] = {2, 64};
+
+// The place in page order of the page that an error or a call concerns,
+// itself or by its text file or temporary file; nullopt for the folder.
+std::optional<std::size_t> PageIndexOf(const SweepCase& folder, const std::string& file) {
+  std::vector<std::string> pages;
+  for (const auto& [page, bytes] : folder.pages) pages.push_back(page);
+  std::sort(pages.begin(), pages.end());
+  const std::string named = NamedInErrors(file);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    if (named == pages[i] || named == TextFileNameFor(pages[i])) return i;
+  }
+  return std::nullopt;
+}
+
 std::unique_ptr<Folder> Prepared(Where where, const SweepCase& folder) {
   if (where == Where::kDisk) return std::make_unique<DiskFolder>(folder);
   return std::make_unique<MemFolder>(folder);
 }
 
-class FaultSweep : public ::testing::TestWithParam<std::tuple<Where, SweepCase>> {};
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Where, std::size_t, SweepCase>> {};
 
 TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
-  const auto& [where, folder] = GetParam();
+  const auto& [where, group_size, folder] = GetParam();
+  const GroupLimits limits{.pages = group_size};
   if (where == Where::kDisk && folder.case_folding) {
     GTEST_SKIP() << "a folder on disk here does not fold letter case";
   }
@@ -278,7 +296,7 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
     const std::unique_ptr<Folder> files = Prepared(where, folder);
     before = files->Now();
     const std::unique_ptr<FaultyRuntime> clean = files->Faulty();
-    const std::optional<RuntimeError> clean_error = RunConversion(*clean);
+    const std::optional<RuntimeError> clean_error = RunConversion(*clean, limits);
     ExpectNothingLost(*clean, before, folder, texts);
     calls = clean->calls;
     if (clean_error) {
@@ -303,38 +321,70 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
                 ->second,
             where == Where::kMemory ? 5 : 2);
   // Every file opened is closed by a call that can report a failure.
-  EXPECT_EQ(count(Call::kOpenForReading) + count(Call::kOpenForWriting), count(Call::kClose));
+  EXPECT_EQ(count(Call::kOpenForReading) + count(Call::kCreateNewFile), count(Call::kClose));
 
   std::size_t runs = 0;
+  // Every call fails in turn, once and from then on; and every call of one
+  // kind fails, from the first on, while the others succeed (every flush of
+  // a group, say). Each fault with the call that fails first, counted from 1.
+  std::vector<std::pair<Fault, std::size_t>> faults;
   for (std::size_t nth = 1; nth <= calls.size(); ++nth) {
-    for (const Fault& fault :
-         {Fault{.call = {}, .nth = nth, .from_then_on = false, .error = EIO},
-          Fault{.call = {}, .nth = nth, .from_then_on = true, .error = ENOSPC}}) {
+    faults.emplace_back(Fault{.call = {}, .nth = nth, .from_then_on = false, .error = EIO}, nth);
+    faults.emplace_back(Fault{.call = {}, .nth = nth, .from_then_on = true, .error = ENOSPC}, nth);
+    if (std::none_of(calls.begin(), calls.begin() + nth - 1,
+                     [&](const auto& c) { return c.first == calls[nth - 1].first; })) {
+      faults.emplace_back(
+          Fault{.call = calls[nth - 1].first, .nth = 1, .from_then_on = true, .error = EIO}, nth);
+    }
+  }
+  for (const auto& [fault, nth] : faults) {
+    {
       const auto& [call, file] = calls[nth - 1];
       SCOPED_TRACE("call " + std::to_string(nth) + ": " + std::string(testing::NameOf(call)) + " " +
-                   file + (fault.from_then_on ? ", from then on" : ", once"));
+                   file +
+                   (fault.call           ? ", every one of its kind"
+                    : fault.from_then_on ? ", from then on"
+                                         : ", once"));
       const std::unique_ptr<Folder> files = Prepared(where, folder);
       const std::unique_ptr<FaultyRuntime> runtime = files->Faulty();
       runtime->fault = fault;
-      const std::optional<RuntimeError> error = RunConversion(*runtime);
+      const std::optional<RuntimeError> error = RunConversion(*runtime, limits);
       ++runs;
 
-      // The run stopped at the failing call, removing at most its temporary
-      // file, and reported the error with the number, the file, the
-      // operation and the system's reason.
+      // The run reported an error with the number, the operation and the
+      // system's reason: that of the failing call when it failed alone,
+      // otherwise that of the earliest page that failed, which is no later
+      // than the failing call's.
       ASSERT_GE(runtime->calls.size(), nth);
       EXPECT_EQ(runtime->calls[nth - 1], calls[nth - 1]);
-      for (std::size_t after = nth; after < runtime->calls.size(); ++after) {
-        EXPECT_EQ(runtime->calls[after].first, Call::kDeleteFile);
-        EXPECT_TRUE(IsTemporaryName(runtime->calls[after].second)) << runtime->calls[after].second;
-      }
       ASSERT_TRUE(error.has_value());
       EXPECT_EQ(error->number(), ErrorNumberForErrno(fault.error));
-      EXPECT_EQ(error->file(), NamedInErrors(file));
+      if (!fault.from_then_on) {
+        EXPECT_EQ(error->file(), NamedInErrors(file));
+      }
+      const std::optional<std::size_t> failing_page = PageIndexOf(folder, error->file());
+      const std::optional<std::size_t> call_page = PageIndexOf(folder, file);
+      if (failing_page && call_page) {
+        EXPECT_LE(*failing_page, *call_page);
+      }
       EXPECT_FALSE(error->operation().empty());
       EXPECT_EQ(error->reason(), std::strerror(fault.error));
       EXPECT_TRUE(runtime->messages.empty()) << "a failed run said " << runtime->messages[0];
       EXPECT_FALSE(runtime->end_status.has_value());
+
+      // After the failing call the run only finishes what it had begun
+      // before it: no page is read and no file made; a page deleted then
+      // (or that it tried to delete) comes no later than the failing page.
+      for (std::size_t after = nth; after < runtime->calls.size(); ++after) {
+        const auto& [later, later_file] = runtime->calls[after];
+        SCOPED_TRACE("then " + std::string(testing::NameOf(later)) + " " + later_file);
+        EXPECT_TRUE(later == Call::kSync || later == Call::kRename || later == Call::kClose ||
+                    later == Call::kSyncDirectory || later == Call::kStampOf ||
+                    later == Call::kDeleteFile);
+        if (later == Call::kDeleteFile && !IsTemporaryName(later_file)) {
+          EXPECT_TRUE(failing_page && PageIndexOf(folder, later_file) <= failing_page);
+        }
+      }
 
       ExpectNothingLost(*runtime, before, folder, texts);
       const Files now = runtime->Now();
@@ -344,10 +394,15 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
         if (it == files.end()) return std::nullopt;
         return it->second;
       };
-      // The page the run stopped at, named itself or by its text file, is kept.
+      // The page the run stopped at, named itself or by its text file, and
+      // every page after it are kept; every page before it is gone.
       for (const auto& [page, bytes] : folder.pages) {
-        if (NamedInErrors(file) == page || NamedInErrors(file) == TextFileNameFor(page)) {
+        const std::optional<std::size_t> index = PageIndexOf(folder, page);
+        if (!failing_page) continue;  // the folder's flush failed: see ExpectNothingLost
+        if (index >= failing_page) {
           EXPECT_EQ(contents(now, page), bytes) << "the run stopped at " << page;
+        } else {
+          EXPECT_FALSE(contents(now, page)) << page << ", before the failing page, is kept";
         }
       }
       // A page that was not read to its end gives no text file.
@@ -367,17 +422,20 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       }
     }
   }
-  std::printf("%s, %s: %zu runs, each with the power-cut check\n",
-              where == Where::kDisk ? "on disk" : "in memory", folder.what, runs);
+  std::printf("%s, groups of %zu, %s: %zu runs, each with the power-cut check\n",
+              where == Where::kDisk ? "on disk" : "in memory", group_size, folder.what, runs);
 }
 
-std::string SweepName(const ::testing::TestParamInfo<std::tuple<Where, SweepCase>>& info) {
-  const auto& [where, folder] = info.param;
-  return (where == Where::kDisk ? "OnDisk_" : "InMemory_") + testing::CamelCaseName(folder.what);
+std::string SweepName(
+    const ::testing::TestParamInfo<std::tuple<Where, std::size_t, SweepCase>>& info) {
+  const auto& [where, group_size, folder] = info.param;
+  return (where == Where::kDisk ? "OnDisk_" : "InMemory_") + std::string("GroupsOf") +
+         std::to_string(group_size) + "_" + testing::CamelCaseName(folder.what);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, FaultSweep,
                          ::testing::Combine(::testing::Values(Where::kMemory, Where::kDisk),
+                                            ::testing::ValuesIn(kGroupSizes),
                                             ::testing::ValuesIn(kFolders)),
                          SweepName);
 

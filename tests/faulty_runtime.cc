@@ -49,8 +49,14 @@ class FaultyOutputFile final : public OutputFile {
   void Sync() override {
     runtime_.Before(Call::kSync, name_);
     file_->Sync();
-    runtime_.durable_[identity_] = written_;
+    Synced();
   }
+
+  // For `FaultyRuntime::SyncFiles`: the file underneath, and what its
+  // flush made durable.
+  OutputFile* inner() { return file_.get(); }
+  const std::string& name() const { return name_; }
+  void Synced() { runtime_.durable_[identity_] = written_; }
 
   FileStamp Stamp() const override { return file_->Stamp(); }
 
@@ -153,6 +159,40 @@ std::unique_ptr<OutputFile> FaultyRuntime::OpenForWriting(const std::string& nam
   Before(Call::kOpenForWriting, name);
   if (!now_().contains(name)) BeforeNameChange(name);
   return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::OpenForWriting(name), name);
+}
+
+std::unique_ptr<OutputFile> FaultyRuntime::CreateNewFile(const std::string& name) {
+  Before(Call::kCreateNewFile, name);
+  BeforeNameChange(name);
+  return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::CreateNewFile(name), name);
+}
+
+std::vector<std::optional<RuntimeError>> FaultyRuntime::SyncFiles(
+    std::span<OutputFile* const> files) {
+  std::vector<std::optional<RuntimeError>> results(files.size());
+  std::vector<FaultyOutputFile*> passed;
+  std::vector<OutputFile*> inner;
+  std::vector<std::size_t> places;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto* file = static_cast<FaultyOutputFile*>(files[i]);
+    try {
+      Before(Call::kSync, file->name());
+      passed.push_back(file);
+      inner.push_back(file->inner());
+      places.push_back(i);
+    } catch (const RuntimeError& error) {
+      results[i] = error;
+    }
+  }
+  std::vector<std::optional<RuntimeError>> flushed = RuntimeWrapper::SyncFiles(inner);
+  for (std::size_t k = 0; k < passed.size(); ++k) {
+    if (flushed[k]) {
+      results[places[k]] = flushed[k];
+    } else {
+      passed[k]->Synced();
+    }
+  }
+  return results;
 }
 
 std::optional<FileStamp> FaultyRuntime::CheckReplaceable(const std::string& name) {

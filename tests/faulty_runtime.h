@@ -71,6 +71,9 @@ class FaultyRuntime : public RuntimeWrapper {
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) override;
+  // Each file's flush is a `Sync` call of its own, which may fail alone.
+  std::vector<std::optional<RuntimeError>> SyncFiles(std::span<OutputFile* const> files) override;
   std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;
   void SyncDirectory() override;

@@ -199,6 +199,19 @@ std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) 
   return std::make_unique<MemOutputFile>(*this, name, it->second);
 }
 
+std::unique_ptr<OutputFile> MemRuntime::CreateNewFile(const std::string& name) {
+  Before(Call::kCreateNewFile, name);
+  if (Resolve(name) != names.end()) {
+    throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot create file", name,
+                       "File exists");
+  }
+  const std::uint64_t inode = next_inode_++;
+  names.emplace(name, inode);
+  files[inode] = Entry{};
+  Changed(inode);
+  return std::make_unique<MemOutputFile>(*this, name, inode);
+}
+
 std::optional<FileStamp> MemRuntime::CheckReplaceable(const std::string& name) {
   Before(Call::kCheckReplaceable, name);
   auto it = Resolve(name);

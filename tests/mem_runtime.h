@@ -80,6 +80,10 @@ class MemRuntime : public Runtime {
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) override;
+  std::vector<std::optional<RuntimeError>> SyncFiles(std::span<OutputFile* const> files) override {
+    return SyncEachInTurn(files);
+  }
   std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;
   void SyncDirectory() override;

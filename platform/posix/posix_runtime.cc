@@ -140,8 +140,17 @@ class PosixOutputFile final : public OutputFile {
 
   void Sync() override {
     Flush();
-    if (posix::system_calls.fsync(fd_) != 0)
-      throw SystemError(errno, "cannot flush file to disk", name_);
+    if (posix::system_calls.fsync(fd_) != 0) throw FlushError(errno);
+  }
+
+  // For a flush done elsewhere (`PosixRuntime::SyncFiles`): writes out the
+  // buffer and returns the descriptor to flush.
+  int PrepareSync() {
+    Flush();
+    return fd_;
+  }
+  RuntimeError FlushError(int error) const {
+    return SystemError(error, "cannot flush file to disk", name_);
   }
 
   FileStamp Stamp() const override { return stamp_; }
@@ -276,6 +285,43 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
     throw SystemError(error, kOperation, name);
   }
   return std::make_unique<PosixOutputFile>(fd, name, StampFromStat(info));
+}
+
+std::unique_ptr<OutputFile> PosixRuntime::CreateNewFile(const std::string& name) {
+  static const std::string kOperation = "cannot create file";
+  // O_EXCL fails for any existing name, a dangling symbolic link included.
+  struct stat info;
+  const int fd = OpenRegularFile(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK, 0666,
+                                 kOperation, info);
+  return std::make_unique<PosixOutputFile>(fd, name, StampFromStat(info));
+}
+
+std::vector<std::optional<RuntimeError>> PosixRuntime::SyncFiles(
+    std::span<OutputFile* const> files) {
+  std::vector<std::optional<RuntimeError>> results(files.size());
+  std::vector<PosixOutputFile*> ours;
+  std::vector<std::size_t> places;
+  std::vector<int> fds;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto* file = dynamic_cast<PosixOutputFile*>(files[i]);
+    try {
+      if (file == nullptr) {
+        files[i]->Sync();  // not one of ours: flushed on its own
+        continue;
+      }
+      fds.push_back(file->PrepareSync());
+      ours.push_back(file);
+      places.push_back(i);
+    } catch (const RuntimeError& error) {
+      results[i] = error;
+    }
+  }
+  std::vector<int> errors(fds.size());
+  posix::system_calls.fsync_together(fds, errors);
+  for (std::size_t k = 0; k < fds.size(); ++k) {
+    if (errors[k] != 0) results[places[k]] = ours[k]->FlushError(errors[k]);
+  }
+  return results;
 }
 
 std::optional<FileStamp> PosixRuntime::CheckReplaceable(const std::string& name) {

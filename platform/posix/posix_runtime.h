@@ -22,6 +22,9 @@ class PosixRuntime : public Runtime {
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
+  std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) override;
+  // The files' flushes overlap (see fsync_together.h).
+  std::vector<std::optional<RuntimeError>> SyncFiles(std::span<OutputFile* const> files) override;
   std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;
   void SyncDirectory() override;

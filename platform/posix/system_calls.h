@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <span>
+
+#include "platform/posix/fsync_together.h"
 
 namespace corvane::posix {
 
@@ -22,6 +25,8 @@ struct SystemCalls {
   ssize_t (*writev)(int fd, const struct iovec* pieces, int count) = ::writev;
   int (*close)(int fd) = ::close;
   int (*fsync)(int fd) = ::fsync;  // of a file, and of the folder
+  // Of a group of files, the flushes overlapping.
+  void (*fsync_together)(std::span<const int> fds, std::span<int> errors) = FsyncTogether;
 };
 
 extern SystemCalls system_calls;

@@ -185,7 +185,7 @@ class WindowsInputFile final : public InputFile {
 };
 
 // Writes go straight to the system: the program writes each text file in
-// two pieces, so a buffer of its own would save next to nothing.
+// four pieces, so a buffer of its own would save next to nothing.
 class WindowsOutputFile final : public OutputFile {
  public:
   WindowsOutputFile(Handle file, std::string name, FileStamp stamp)
@@ -336,6 +336,16 @@ std::unique_ptr<OutputFile> WindowsRuntime::OpenForWriting(const std::string& na
       throw WindowsError(::GetLastError(), kOperation, name);
     }
   }
+  return std::make_unique<WindowsOutputFile>(std::move(file), name, stamp);
+}
+
+std::unique_ptr<OutputFile> WindowsRuntime::CreateNewFile(const std::string& name) {
+  // CREATE_NEW fails for any existing name, a link or a hidden file
+  // included; the new file has ordinary attributes. DELETE access lets the
+  // file be renamed through this handle (RenameOver).
+  FileStamp stamp;
+  Handle file =
+      OpenRegularFile(name, {GENERIC_WRITE | DELETE, 0, CREATE_NEW}, "cannot create file", &stamp);
   return std::make_unique<WindowsOutputFile>(std::move(file), name, stamp);
 }
 
