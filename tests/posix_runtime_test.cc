@@ -150,6 +150,25 @@ INSTANTIATE_TEST_SUITE_P(
         SystemCallCase{"close reports a write that failed", {.close = CloseReportingEio}, 57}),
     testing::NameFromWhat<SystemCallCase>);
 
+// Both ways of flushing a group answer for each file on its own: a
+// descriptor that cannot be flushed fails alone.
+TEST(GroupFlush, AnswersForEachFile) {
+  TempFolder folder;
+  for (auto flush : {posix::FsyncTogether, posix::FsyncEach}) {
+    const int a = ::open("a", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int b = ::open("b", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    const int fds[] = {a, -1, b, -1, a};
+    int errors[5] = {-1, -1, -1, -1, -1};
+    flush(std::span<const int>(fds), std::span<int>(errors));
+    EXPECT_EQ(std::vector<int>(std::begin(errors), std::end(errors)),
+              (std::vector<int>{0, EBADF, 0, EBADF, 0}));
+    ::close(a);
+    ::close(b);
+  }
+}
+
 TEST(ErrorNumbers, FollowTheSystemsReason) {
   const std::pair<int, int> kCases[] = {{ENOENT, 53}, {ENOTDIR, 53}, {EACCES, 70}, {EPERM, 70},
                                         {EROFS, 70},  {ENOSPC, 61},  {EDQUOT, 61}, {EFBIG, 61},

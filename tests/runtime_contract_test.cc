@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,12 @@ BOOL WINAPI RecordingFlushFileBuffers(HANDLE file) {
 }
 #endif
 
+#ifndef _WIN32
+// How the POSIX runtime flushes a group of files: overlapping, or (where
+// io_uring is refused) one by one.
+void (*group_flush)(std::span<const int>, std::span<int>) = posix::FsyncTogether;
+#endif
+
 // The native runtime in a scratch folder that is the current folder.
 class NativeFolder {
  public:
@@ -56,11 +63,16 @@ class NativeFolder {
 #ifdef _WIN32
     windows::system_calls.flush_file_buffers = RecordingFlushFileBuffers;
 #else
+    group_flush = posix::FsyncTogether;
     posix::system_calls.fsync = [](int fd) {
       struct stat info {};
       ::fstat(fd, &info);
       flushes.push_back(S_ISDIR(info.st_mode) ? Flush::kFolder : Flush::kFile);
       return ::fsync(fd);
+    };
+    posix::system_calls.fsync_together = [](std::span<const int> fds, std::span<int> errors) {
+      flushes.insert(flushes.end(), fds.size(), Flush::kFile);
+      group_flush(fds, errors);
     };
 #endif
   }
@@ -133,6 +145,14 @@ class NativeFolder {
   NativeRuntime runtime_{"test"};
 };
 
+#ifndef _WIN32
+// The same, with a group's files flushed one by one.
+class NativeFolderFlushingInTurn : public NativeFolder {
+ public:
+  NativeFolderFlushingInTurn() { group_flush = posix::FsyncEach; }
+};
+#endif
+
 class MemFolder {
  public:
   Runtime& runtime() { return memory_; }
@@ -178,12 +198,17 @@ class RuntimeContract : public ::testing::Test {
   Runtime& runtime_ = folder_.runtime();
 };
 
+#ifdef _WIN32
 using Runtimes = ::testing::Types<NativeFolder, MemFolder>;
+#else
+using Runtimes = ::testing::Types<NativeFolder, NativeFolderFlushingInTurn, MemFolder>;
+#endif
 class RuntimeNames {
  public:
   template <typename T>
   static std::string GetName(int) {
-    return std::is_same_v<T, MemFolder> ? "InMemory" : "Native";
+    if (std::is_same_v<T, MemFolder>) return "InMemory";
+    return std::is_same_v<T, NativeFolder> ? "Native" : "NativeFlushingInTurn";
   }
 };
 TYPED_TEST_SUITE(RuntimeContract, Runtimes, RuntimeNames);
@@ -317,6 +342,63 @@ TYPED_TEST(RuntimeContract, StampsTellVersionsApart) {
   this->runtime_.DeleteFile("page.html");
   EXPECT_FALSE(this->folder_.Read("page.html"));
   EXPECT_EQ(Failure([&] { this->runtime_.StampOf("page.html"); }).first, 53);
+}
+
+// A file is created only where its name is free: an existing file, even a
+// hidden one, a folder and a link (even a dangling one) are refused and
+// left as they are.
+TYPED_TEST(RuntimeContract, CreatesANewFileOnlyWhereTheNameIsFree) {
+  this->folder_.Make("story.txt", "keep");
+  this->folder_.MakeFolder("folder.txt");
+  const std::string hidden = this->folder_.MakeHidden("hidden");
+  const bool links = this->folder_.MakeLink("nowhere", "dangling.txt");
+  for (const std::string name : {"story.txt", "folder.txt", hidden.c_str()}) {
+    EXPECT_EQ(Failure([&] { this->runtime_.CreateNewFile(name); }), std::pair(75, name));
+  }
+  if (links) {
+    EXPECT_EQ(Failure([&] { this->runtime_.CreateNewFile("dangling.txt"); }),
+              std::pair(75, std::string("dangling.txt")));
+  }
+  EXPECT_EQ(this->folder_.Read("story.txt"), "keep");
+  EXPECT_EQ(this->folder_.Read(hidden), "hidden");
+
+  auto file = this->runtime_.CreateNewFile("new.txt");
+  file->Append("text");
+  file->Close();
+  EXPECT_EQ(this->folder_.Read("new.txt"), "text");
+  const std::vector<std::string> listed = this->runtime_.ListFiles();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), "new.txt"), listed.end());
+}
+
+// A group of files flushed at once: each one's data is flushed (buffered
+// bytes included), each answers for itself, and each keeps its identity
+// through its rename.
+TYPED_TEST(RuntimeContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
+  const std::string large = AllByteValues();
+  std::vector<std::unique_ptr<OutputFile>> files;
+  std::vector<OutputFile*> group;
+  for (int i = 0; i < 5; ++i) {
+    files.push_back(this->runtime_.CreateNewFile("part" + std::to_string(i)));
+    files.back()->Append("text " + std::to_string(i) + "\r\n");
+    if (i == 2) files.back()->Append(large);
+    group.push_back(files.back().get());
+  }
+  this->folder_.TakeFlushes();
+  const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
+  ASSERT_EQ(results.size(), 5u);
+  for (const std::optional<RuntimeError>& result : results) EXPECT_FALSE(result) << result->what();
+  EXPECT_EQ(this->folder_.TakeFlushes(), std::vector<Flush>(5, Flush::kFile));
+  EXPECT_TRUE(this->runtime_.SyncFiles({}).empty());
+
+  for (int i = 0; i < 5; ++i) {
+    const FileStamp stamp = files[i]->Stamp();
+    files[i]->RenameOver("story" + std::to_string(i) + ".txt");
+    files[i]->Close();
+    EXPECT_TRUE(SameFile(this->runtime_.StampOf("story" + std::to_string(i) + ".txt"), stamp));
+  }
+  this->runtime_.SyncDirectory();
+  EXPECT_EQ(this->folder_.Read("story2.txt"), "text 2\r\n" + large);
+  EXPECT_EQ(this->folder_.Read("story4.txt"), "text 4\r\n");
 }
 
 }  // namespace
