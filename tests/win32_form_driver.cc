@@ -173,17 +173,18 @@ class Win32FormDriver final : public FormDriver {
     const int count = static_cast<int>(::SendMessageW(box, EM_GETLINECOUNT, 0, 0));
     const auto top_of_line = [box](int line) {
       const LRESULT index = ::SendMessageW(box, EM_LINEINDEX, line, 0);
-      return static_cast<int>(static_cast<short>(HIWORD(::SendMessageW(box, EM_POSFROMCHAR, index, 0))));
+      return static_cast<int>(
+          static_cast<short>(HIWORD(::SendMessageW(box, EM_POSFROMCHAR, index, 0))));
     };
     const int height = count > 1 ? top_of_line(1) - top_of_line(0) : LineHeight(name);
     std::vector<ShownLine> lines;
     for (int i = 0; i < count; ++i) {
       const LRESULT index = ::SendMessageW(box, EM_LINEINDEX, i, 0);
       const LRESULT length = ::SendMessageW(box, EM_LINELENGTH, index, 0);
-      lines.push_back(ShownLine{
-          Utf8FromWide(std::wstring_view(text).substr(static_cast<std::size_t>(index),
-                                                      static_cast<std::size_t>(length))),
-          top_of_line(i) + height});
+      lines.push_back(
+          ShownLine{Utf8FromWide(std::wstring_view(text).substr(static_cast<std::size_t>(index),
+                                                                static_cast<std::size_t>(length))),
+                    top_of_line(i) + height});
     }
     while (!lines.empty() && lines.back().text.empty()) lines.pop_back();
     return lines;
@@ -216,11 +217,20 @@ class Win32FormDriver final : public FormDriver {
   }
   void Press(Key key, bool shift) override {
     static const std::map<Key, UINT> keys = {
-        {Key::kTab, VK_TAB},       {Key::kReturn, VK_RETURN},      {Key::kSpace, VK_SPACE},
-        {Key::kDelete, VK_DELETE}, {Key::kLeft, VK_LEFT},          {Key::kRight, VK_RIGHT},
-        {Key::kUp, VK_UP},         {Key::kDown, VK_DOWN},          {Key::kHome, VK_HOME},
-        {Key::kEnd, VK_END},       {Key::kPageUp, VK_PRIOR},       {Key::kPageDown, VK_NEXT},
-        {Key::kDocumentStart, VK_HOME}, {Key::kDocumentEnd, VK_END},
+        {Key::kTab, VK_TAB},
+        {Key::kReturn, VK_RETURN},
+        {Key::kSpace, VK_SPACE},
+        {Key::kDelete, VK_DELETE},
+        {Key::kLeft, VK_LEFT},
+        {Key::kRight, VK_RIGHT},
+        {Key::kUp, VK_UP},
+        {Key::kDown, VK_DOWN},
+        {Key::kHome, VK_HOME},
+        {Key::kEnd, VK_END},
+        {Key::kPageUp, VK_PRIOR},
+        {Key::kPageDown, VK_NEXT},
+        {Key::kDocumentStart, VK_HOME},
+        {Key::kDocumentEnd, VK_END},
     };
     if (key == Key::kBackspace) {
       // The EDIT control erases on the character Backspace makes.
