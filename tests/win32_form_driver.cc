@@ -1,6 +1,10 @@
 // FormDriver over Win32Form: real messages under wine on a display. Keys
 // are posted to the control with the focus and pass through the form's own
 // message handling, as in the program's loop.
+//
+// In this order: the message box looked at by a timer while it is up;
+// the driver (reading the form, then acting on it, then message boxes);
+// the engine's resolutions and the factory.
 #include "tests/win32_form_driver.h"
 
 #include <gtest/gtest.h>
