@@ -20,7 +20,10 @@
 #include <utility>
 #include <vector>
 
+#include "gui/font_choice.h"
 #include "gui/qt/utf8.h"
+#include "gui/tab_order.h"
+#include "gui/text_box_content.h"
 
 namespace corvane {
 
@@ -78,19 +81,11 @@ const FontDescription kDialogFont{.face = "MS Sans Serif", .point_size = 8, .wei
 // Pixels between a text box's frame and its text.
 constexpr qreal kTextBoxMargin = 2;
 
-// Plain sans-serif faces to stand in for the classic dialog faces, best
-// match first: metric twins of Arial, whose widths are close to the
-// classic face's, then DejaVu Sans, which fontconfig brings everywhere,
-// then other common faces. Nimbus Sans (which comes with Ghostscript) has
-// lines a quarter taller than the others, too tall for a box laid out for
-// the classic face; it is taken only where it fits.
-const char* const kSansSerifFaces[] = {
-    "Microsoft Sans Serif", "Liberation Sans", "Arimo",       "Arial", "Helvetica",
-    "DejaVu Sans",          "FreeSans",        "Nimbus Sans",
-};
-
-QFont FontFor(const QString& face, const FontDescription& font) {
+// `face` at the described size and weight, at `stretch` percent of its
+// natural width.
+QFont FontFor(const QString& face, const FontDescription& font, int stretch = 100) {
   QFont result(face);
+  if (stretch != 100) result.setStretch(stretch);
   result.setPointSizeF(font.point_size);
   result.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight, 1, 1000)));
   result.setItalic(font.italic);
@@ -119,17 +114,6 @@ bool FitsHeight(const QFont& font, const QStringList& lines, QSize room, const Q
   return (count - 1) * metrics.lineSpacing() + metrics.height() <= room.height();
 }
 
-// `font` narrowed as little as needed for `lines` to fit the width of
-// `room`, or nothing when even the narrowest stretch is too wide.
-std::optional<QFont> NarrowedToFit(QFont font, const QStringList& lines, QSize room,
-                                   const QWidget& device) {
-  for (int stretch = QFont::Unstretched - 5; stretch >= QFont::UltraCondensed; stretch -= 5) {
-    font.setStretch(stretch);
-    if (FitsWidth(font, lines, room, device)) return font;
-  }
-  return std::nullopt;
-}
-
 // The lines of a caption or of a text box's content; a line end after the
 // last line starts no further line.
 QStringList LinesOf(const QString& text) {
@@ -147,6 +131,30 @@ QSize TextRoom(const QWidget& widget) {
   return widget.size();
 }
 
+// Measures the faces for one control's text on the control itself, for its
+// resolution.
+class QtFaceMeasure final : public FaceMeasure {
+ public:
+  QtFaceMeasure(const FontDescription& font, const QString& text, QSize room, const QWidget& device)
+      : font_(font), lines_(LinesOf(text)), room_(room), device_(device) {}
+
+  bool Installed(std::string_view face) const override {
+    return QFontDatabase::hasFamily(FromUtf8(face));
+  }
+  bool FitsWidth(std::string_view face, int stretch) const override {
+    return corvane::FitsWidth(FontFor(FromUtf8(face), font_, stretch), lines_, room_, device_);
+  }
+  bool FitsHeight(std::string_view face) const override {
+    return corvane::FitsHeight(FontFor(FromUtf8(face), font_), lines_, room_, device_);
+  }
+
+ private:
+  const FontDescription& font_;
+  QStringList lines_;
+  QSize room_;
+  const QWidget& device_;
+};
+
 }  // namespace
 
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
@@ -157,32 +165,10 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
 
 QFont ResolveFont(const FontDescription& font, const QString& text, QSize room,
                   const QWidget& device) {
-  const QString described = FromUtf8(font.face);
-  if (QFontDatabase::hasFamily(described)) return FontFor(described, font);
-  const QStringList lines = LinesOf(text);
-  std::vector<QFont> installed;
-  for (const char* face : kSansSerifFaces) {
-    const QString name = QString::fromLatin1(face);
-    if (QFontDatabase::hasFamily(name)) installed.push_back(FontFor(name, font));
-  }
-  // A face in which the text fits as it is.
-  for (const QFont& candidate : installed) {
-    if (FitsWidth(candidate, lines, room, device) && FitsHeight(candidate, lines, room, device)) {
-      return candidate;
-    }
-  }
-  // Else the first whose lines are low enough, narrowed as little as needed:
-  // narrowing cannot help a face whose lines are too tall, and would only
-  // end in a much narrower face of its family.
-  for (const QFont& candidate : installed) {
-    if (!FitsHeight(candidate, lines, room, device)) continue;
-    if (std::optional<QFont> narrowed = NarrowedToFit(candidate, lines, room, device)) {
-      return *narrowed;
-    }
-  }
-  // None fits: the first of them (or the system's sans-serif face) as it is,
-  // so that size and weight stay as described.
-  if (!installed.empty()) return installed.front();
+  const FaceChoice choice = ChooseFace(font.face, QtFaceMeasure(font, text, room, device));
+  if (!choice.face.empty()) return FontFor(FromUtf8(choice.face), font, choice.stretch);
+  // No face of the list is installed: the system's own, as a sans-serif
+  // face, so that size and weight stay as described.
   QFont fallback = FontFor(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(), font);
   fallback.setStyleHint(QFont::SansSerif);
   return fallback;
@@ -201,15 +187,8 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
   window.setWindowTitle(FromUtf8(form.title));
   window.resize(x(form.client_width), y(form.client_height));
 
-  std::vector<const ControlDescription*> in_tab_order;
-  for (const ControlDescription& description : form.controls) {
-    in_tab_order.push_back(&description);
-  }
-  std::stable_sort(in_tab_order.begin(), in_tab_order.end(),
-                   [](const auto* a, const auto* b) { return a->tab_index < b->tab_index; });
-
   QWidget* previous_focusable = nullptr;
-  for (const ControlDescription* description : in_tab_order) {
+  for (const ControlDescription* description : InTabOrder(form)) {
     const std::string name = description->name;
     const QString text = FromUtf8(description->text);
     QWidget* widget = nullptr;
@@ -224,8 +203,8 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
       }
       case ControlKind::kPushButton: {
         auto* button = new FormButton(text, &window);
-        connections_.push_back(QObject::connect(
-            button, &QPushButton::clicked, [this, name] { Deliver(name, FormEvent::kClick); }));
+        connect(button, &QPushButton::clicked, this,
+                [this, name] { Deliver(name, FormEvent::kClick); });
         widget = button;
         break;
       }
@@ -238,10 +217,8 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
         box->setTabChangesFocus(true);
         box->document()->setDocumentMargin(kTextBoxMargin);
         box->setPlainText(ToWidgetText(description->text));
-        // Filling the box is no change: only what differs from this is.
-        text_box_contents_[name] = box->toPlainText();
-        connections_.push_back(QObject::connect(box, &QPlainTextEdit::textChanged,
-                                                [this, name] { TextBoxEdited(name); }));
+        text_box_contents_.emplace(name, box->toPlainText());
+        connect(box, &QPlainTextEdit::textChanged, this, [this, name] { TextBoxEdited(name); });
         widget = box;
         break;
       }
@@ -252,7 +229,7 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
     widget->setFont(ResolveFont(description->font.value_or(form.font.value_or(kDialogFont)),
                                 ToWidgetText(description->text), TextRoom(*widget), *widget));
     widget->setVisible(description->visible);
-    if (widget->focusPolicy() != Qt::NoFocus) {
+    if (TakesFocus(description->kind)) {
       if (previous_focusable != nullptr) QWidget::setTabOrder(previous_focusable, widget);
       previous_focusable = widget;
     }
@@ -261,12 +238,9 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
 }
 
 QtForm::~QtForm() {
-  // Taking the widgets down reports nothing.
+  // Taking the widgets down reports nothing; the connections go with them.
   events_ = nullptr;
-  for (const QMetaObject::Connection& connection : connections_) QObject::disconnect(connection);
-  for (auto& [name, widget] : controls_) {
-    if (auto* label = dynamic_cast<FormLabel*>(widget)) label->on_click = nullptr;
-  }
+  window_.reset();
 }
 
 void QtForm::Show() {
@@ -290,9 +264,8 @@ void QtForm::SetText(std::string_view control, std::string_view text) {
   auto* box = qobject_cast<QPlainTextEdit*>(this->control(control));
   if (box == nullptr) return;
   const QString content = ToWidgetText(text);
-  // Setting the content the box has would still be reported by the
-  // widget; it is no change.
-  if (box->toPlainText() == content) return;
+  // The widget would report even the content it has as changed.
+  if (!TextBoxContent<QString>::IsChange(box->toPlainText(), content)) return;
   box->setPlainText(content);
 }
 
@@ -307,12 +280,9 @@ void QtForm::Deliver(const std::string& control, FormEvent event) {
 
 void QtForm::TextBoxEdited(const std::string& control) {
   const auto* box = qobject_cast<const QPlainTextEdit*>(this->control(control));
-  QString content = box->toPlainText();
-  QString& known = text_box_contents_[control];
-  // Selecting, moving the caret and copying change nothing.
-  if (content == known) return;
-  known = std::move(content);
-  Deliver(control, FormEvent::kChange);
+  const auto known = text_box_contents_.find(control);
+  if (box == nullptr || known == text_box_contents_.end()) return;
+  if (known->second.Changed(box->toPlainText())) Deliver(control, FormEvent::kChange);
 }
 
 }  // namespace corvane

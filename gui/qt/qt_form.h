@@ -11,16 +11,16 @@
 #pragma once
 
 #include <QFont>
-#include <QMetaObject>
+#include <QObject>
 #include <QSize>
 #include <QString>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "gui/form_description.h"
+#include "gui/text_box_content.h"
 
 class QWidget;
 
@@ -36,12 +36,15 @@ std::unique_ptr<class QApplication> CreateApplication(int& argc, char** argv);
 // pixels on `device` (a widget, for its resolution): the described face when
 // the machine has it, otherwise the first of a list of plain sans-serif
 // faces that is installed and fits, otherwise the first installed one whose
-// lines are low enough, narrowed as little as needed for the text to fit.
-// Size and weight are always as described.
+// lines are low enough, narrowed as little as needed for the text to fit
+// (ChooseFace in gui/font_choice.h). Size and weight are always as
+// described.
 QFont ResolveFont(const FontDescription& font, const QString& text, QSize room,
                   const QWidget& device);
 
-class QtForm final : public FormControls {
+// A QObject only as the context of its widgets' connections: none outlives
+// the form.
+class QtForm final : public QObject, public FormControls {
  public:
   // Builds the window and its controls, hidden; the controls take the
   // resolution of the primary screen.
@@ -75,14 +78,13 @@ class QtForm final : public FormControls {
   void Deliver(const std::string& control, FormEvent event);
   void TextBoxEdited(const std::string& control);
 
-  std::unique_ptr<QWidget> window_;
   std::map<std::string, QWidget*, std::less<>> controls_;
-  // The content each text box had when its last Change was raised.
-  std::map<std::string, QString, std::less<>> text_box_contents_;
-  std::vector<QMetaObject::Connection> connections_;
+  std::map<std::string, TextBoxContent<QString>, std::less<>> text_box_contents_;
   FormEvents* events_ = nullptr;
   double dpi_x_ = 96;
   double dpi_y_ = 96;
+  // Last, so that it goes first: the widgets' signals find the rest intact.
+  std::unique_ptr<QWidget> window_;
 };
 
 }  // namespace corvane

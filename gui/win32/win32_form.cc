@@ -1,3 +1,9 @@
+// The Win32 form, in this order: the creation calls' table; helpers for
+// texts, the window class and the common controls; the window's owner
+// (WindowDeleter); building the form; showing it and handing messages on;
+// the text boxes' content; the window procedure and the dialog-manager
+// messages it answers; blanks at the ends of a text box's lines; the
+// message loop.
 #include "gui/win32/win32_form.h"
 
 // clang-format off
@@ -10,14 +16,19 @@
 #include <cstdint>
 #include <utility>
 
+#include "gui/tab_order.h"
+#include "gui/win32/creation_calls.h"
+#include "gui/win32/font_fallback.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/windows_error.h"
 
 namespace corvane {
 
-namespace {
+namespace win32 {
+constinit CreationCalls creation_calls;
+}  // namespace win32
 
-constexpr wchar_t kFormClass[] = L"Corvane2txtForm";
+namespace {
 
 // The first control's identifier: clear of IDOK and IDCANCEL, which the
 // dialog manager sends for Return and Escape.
@@ -25,31 +36,6 @@ constexpr int kFirstControlId = 100;
 
 // Pixels between a text box's frame and its text.
 constexpr int kTextBoxMargin = 2;
-
-// Plain sans-serif faces to stand in for the classic dialog faces, best
-// match first: the classic face's TrueType twin and metric twins of Arial,
-// whose widths are close to the classic face's, then other common faces.
-const wchar_t* const kSansSerifFaces[] = {
-    L"Microsoft Sans Serif", L"Liberation Sans", L"Arimo",       L"Arial", L"Helvetica",
-    L"Nimbus Sans",          L"FreeSans",        L"DejaVu Sans",
-};
-
-// The font of forms and controls that set none: the classic 8 point dialog
-// font that such forms are laid out for. SPI_GETNONCLIENTMETRICS's
-// lfMessageFont is Segoe UI 9 pt from Windows Vista on, taller and wider
-// than the face the form's twips were measured with, so the help text's
-// lines would wrap. DEFAULT_GUI_FONT is the classic one ("MS Shell Dlg",
-// which Windows maps to Microsoft Sans Serif, at 8 pt), but sized for the
-// system's resolution only: its face is taken at 8 pt at the form's.
-FontDescription DialogFont() {
-  LOGFONTW stock{};
-  if (::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock) == 0 ||
-      stock.lfFaceName[0] == L'\0') {
-    return FontDescription{.face = "MS Shell Dlg", .point_size = 8, .weight = FW_NORMAL};
-  }
-  return FontDescription{
-      .face = Utf8FromWide(stock.lfFaceName), .point_size = 8, .weight = FW_NORMAL};
-}
 
 // A text as an EDIT control holds it: every line ends in CR LF.
 std::wstring ControlText(std::string_view text) {
@@ -70,127 +56,9 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// The lines of a caption or of a text box's content; a line end after the
-// last line starts no further line.
-std::vector<std::wstring_view> LinesOf(std::wstring_view text) {
-  std::vector<std::wstring_view> lines;
-  for (;;) {
-    const std::size_t end = text.find(L'\n');
-    std::wstring_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::wstring_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-  if (lines.size() > 1 && lines.back().empty()) lines.pop_back();
-  return lines;
-}
-
-int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-bool HasFamily(HDC dc, std::wstring_view face) {
-  LOGFONTW query{};
-  if (face.empty() || face.size() >= LF_FACESIZE) return false;
-  face.copy(query.lfFaceName, face.size());
-  query.lfCharSet = DEFAULT_CHARSET;
-  bool found = false;
-  ::EnumFontFamiliesExW(dc, &query, NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
-  return found;
-}
-
-LOGFONTW LogFontFor(std::wstring_view face, const FontDescription& font, int dpi) {
-  LOGFONTW result{};
-  // The character height for the point size, rounded as MulDiv rounds.
-  result.lfHeight = -::MulDiv(static_cast<int>(std::lround(font.point_size * 100)), dpi, 7200);
-  result.lfWeight = std::clamp(font.weight, 1, 1000);
-  result.lfItalic = font.italic;
-  result.lfUnderline = font.underline;
-  result.lfStrikeOut = font.strike_out;
-  result.lfCharSet = DEFAULT_CHARSET;
-  result.lfOutPrecision = OUT_DEFAULT_PRECIS;
-  result.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-  result.lfQuality = DEFAULT_QUALITY;
-  result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-  face.substr(0, LF_FACESIZE - 1).copy(result.lfFaceName, LF_FACESIZE - 1);
-  return result;
-}
-
-// Selects a font into a device context for as long as it lives.
-class SelectedFont {
- public:
-  SelectedFont(HDC dc, const LOGFONTW& font)
-      : dc_(dc), font_(::CreateFontIndirectW(&font)), previous_(::SelectObject(dc, font_)) {}
-  ~SelectedFont() {
-    ::SelectObject(dc_, previous_);
-    ::DeleteObject(font_);
-  }
-  SelectedFont(const SelectedFont&) = delete;
-  SelectedFont& operator=(const SelectedFont&) = delete;
-
- private:
-  HDC dc_;
-  HFONT font_;
-  HGDIOBJ previous_;
-};
-
-// True when every line of `lines` fits side by side into `room`. Blanks at
-// the end of a line do not count: they may run past the edge.
-bool Fits(HDC dc, const LOGFONTW& font, const std::vector<std::wstring_view>& lines, SIZE room) {
-  const SelectedFont selected(dc, font);
-  for (std::wstring_view line : lines) {
-    while (!line.empty() && line.back() == L' ') line.remove_suffix(1);
-    SIZE size{};
-    if (!line.empty() &&
-        (!::GetTextExtentPoint32W(dc, line.data(), static_cast<int>(line.size()), &size) ||
-         size.cx > room.cx)) {
-      return false;
-    }
-  }
-  TEXTMETRICW metrics{};
-  ::GetTextMetricsW(dc, &metrics);
-  return static_cast<LONG>(lines.size()) * metrics.tmHeight <= room.cy;
-}
-
-// Narrows `font` in steps of a twentieth of its natural width until the
-// text fits or half the width is reached.
-LOGFONTW Narrowed(HDC dc, LOGFONTW font, const std::vector<std::wstring_view>& lines, SIZE room) {
-  TEXTMETRICW metrics{};
-  {
-    const SelectedFont selected(dc, font);
-    ::GetTextMetricsW(dc, &metrics);
-  }
-  for (int stretch = 95; stretch >= 50; stretch -= 5) {
-    font.lfWidth = std::max(1, ::MulDiv(metrics.tmAveCharWidth, stretch, 100));
-    if (Fits(dc, font, lines, room)) break;
-  }
-  return font;
-}
-
-LOGFONTW ResolveLogFont(HDC dc, const FontDescription& font, std::wstring_view text, SIZE room,
-                        int dpi) {
-  const std::wstring described = WideText(font.face);
-  if (HasFamily(dc, described)) return LogFontFor(described, font, dpi);
-  const std::vector<std::wstring_view> lines = LinesOf(text);
-  const wchar_t* first_installed = nullptr;
-  for (const wchar_t* face : kSansSerifFaces) {
-    if (!HasFamily(dc, face)) continue;
-    if (first_installed == nullptr) first_installed = face;
-    const LOGFONTW candidate = LogFontFor(face, font, dpi);
-    if (Fits(dc, candidate, lines, room)) return candidate;
-  }
-  // None fits: the best of them (or whatever the font mapper offers for a
-  // sans-serif face), narrowed as far as needed, so that size and weight
-  // stay as described.
-  return Narrowed(dc, LogFontFor(first_installed != nullptr ? first_installed : L"", font, dpi),
-                  lines, room);
-}
-
 void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXW form_class{};
-  if (::GetClassInfoExW(instance, kFormClass, &form_class)) return;
+  if (::GetClassInfoExW(instance, kFormClassName, &form_class)) return;
   form_class.cbSize = sizeof form_class;
   form_class.lpfnWndProc = procedure;
   form_class.hInstance = instance;
@@ -201,21 +69,22 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC procedure) {
                    ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   form_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   form_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  form_class.lpszClassName = kFormClass;
+  form_class.lpszClassName = kFormClassName;
   if (!::RegisterClassExW(&form_class)) {
     throw WindowsError(::GetLastError(), "cannot register the window class", "");
   }
 }
 
 // The window classes of the controls come from the common controls 6 that
-// the program's manifest asks for, in the system's visual style.
-void InitCommonControlsOnce() {
+// the program's manifest asks for, in the system's visual style. False when
+// they could not be loaded.
+bool InitCommonControlsOnce() {
   static const bool done = [] {
     INITCOMMONCONTROLSEX controls{.dwSize = sizeof(INITCOMMONCONTROLSEX),
                                   .dwICC = ICC_STANDARD_CLASSES};
     return ::InitCommonControlsEx(&controls) != FALSE;
   }();
-  static_cast<void>(done);
+  return done;
 }
 
 }  // namespace
@@ -227,15 +96,17 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-HFONT ResolveFont(const FontDescription& font, std::wstring_view text, SIZE room, int dpi) {
-  const HDC screen = ::GetDC(nullptr);
-  const LOGFONTW resolved = ResolveLogFont(screen, font, text, room, dpi);
-  ::ReleaseDC(nullptr, screen);
-  return ::CreateFontIndirectW(&resolved);
+void WindowDeleter::operator()(HWND window) const {
+  // Detached first: the window's last messages do not reach a form that is
+  // going, and its end posts no WM_QUIT.
+  ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  ::DestroyWindow(window);
 }
 
 Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
-  InitCommonControlsOnce();
+  if (!InitCommonControlsOnce()) {
+    throw WindowsError(ERROR_DLL_INIT_FAILED, "cannot load the common controls", "comctl32.dll");
+  }
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   RegisterFormClass(instance, &Win32Form::Procedure);
   const auto pixels = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
@@ -243,21 +114,16 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
   constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
   RECT frame{0, 0, pixels(form.client_width), pixels(form.client_height)};
   ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-  // WM_NCCREATE stores the window's handle in window_.
-  ::CreateWindowExW(0, kFormClass, WideText(form.title).c_str(), kStyle, CW_USEDEFAULT,
-                    CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                    nullptr, instance, this);
+  // WM_NCCREATE hands the window to window_, before anything else can fail.
+  win32::creation_calls.create_window(0, kFormClassName, WideText(form.title).c_str(), kStyle,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                                      frame.bottom - frame.top, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw WindowsError(::GetLastError(), "cannot create window", form.name);
 
-  std::vector<const ControlDescription*> in_tab_order;
-  for (const ControlDescription& description : form.controls) {
-    in_tab_order.push_back(&description);
-  }
-  std::stable_sort(in_tab_order.begin(), in_tab_order.end(),
-                   [](const auto* a, const auto* b) { return a->tab_index < b->tab_index; });
-
+  const std::vector<const ControlDescription*> in_tab_order = InTabOrder(form);
   const FontDescription form_font = form.font.value_or(DialogFont());
   controls_.reserve(in_tab_order.size());
+  fonts_.reserve(in_tab_order.size());
   int id = kFirstControlId;
   // Created in tab order: the dialog manager moves the focus in the order
   // of creation.
@@ -284,10 +150,12 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
         extended_style = WS_EX_CLIENTEDGE;
         break;
     }
-    const HWND handle = ::CreateWindowExW(
+    // A child of the window from here on, and destroyed with it.
+    const HWND handle = win32::creation_calls.create_window(
         extended_style, control_class, text.c_str(), style, pixels(description->left),
-        pixels(description->top), pixels(description->width), pixels(description->height), window_,
-        reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id++)), instance, nullptr);
+        pixels(description->top), pixels(description->width), pixels(description->height),
+        window_.get(), reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id++)), instance,
+        nullptr);
     if (handle == nullptr) {
       throw WindowsError(::GetLastError(), "cannot create control", description->name);
     }
@@ -295,9 +163,8 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
     ::GetClientRect(handle, &client);
     SIZE room{client.right, client.bottom};
     if (description->kind == ControlKind::kTextBox) room.cx -= 2 * kTextBoxMargin;
-    const HFONT font = ResolveFont(description->font.value_or(form_font), text, room, dpi);
-    fonts_.push_back(font);
-    ::SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    fonts_.push_back(ResolveFont(description->font.value_or(form_font), text, room, dpi));
+    ::SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.back().get()), FALSE);
     if (description->kind == ControlKind::kTextBox) {
       // After WM_SETFONT, which sets the margins from the font.
       ::SendMessageW(handle, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
@@ -306,17 +173,16 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
     RECT format{};
     ::SendMessageW(handle, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
     // Filling the box was no change: only what differs from this is.
-    controls_.push_back(Control{description->name, description->kind, handle, text, format});
+    controls_.push_back(Control{description->name, description->kind, handle,
+                                TextBoxContent<std::wstring>(text), format});
     if (description->kind == ControlKind::kTextBox) LetBlanksHang(controls_.back());
   }
 }
 
 Win32Form::~Win32Form() {
-  // Taking the window down reports nothing and ends no message loop.
+  // Taking the window down reports nothing (WindowDeleter detaches it) and
+  // ends no message loop; the fonts go after the controls that use them.
   events_ = nullptr;
-  destroying_ = true;
-  if (window_ != nullptr) ::DestroyWindow(window_);
-  for (HFONT font : fonts_) ::DeleteObject(font);
 }
 
 void Win32Form::Show() {
@@ -330,13 +196,13 @@ void Win32Form::Show() {
   }
   // Activating the window hands the focus to this control.
   last_focus_ = first;
-  ::ShowWindow(window_, SW_SHOWNORMAL);
-  ::UpdateWindow(window_);
+  ::ShowWindow(window_.get(), SW_SHOWNORMAL);
+  ::UpdateWindow(window_.get());
   if (first != nullptr) ::SetFocus(first);
 }
 
 void Win32Form::Dispatch(MSG& message) {
-  if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) return;
+  if (window_ != nullptr && ::IsDialogMessageW(window_.get(), &message)) return;
   ::TranslateMessage(&message);
   ::DispatchMessageW(&message);
 }
@@ -352,8 +218,7 @@ void Win32Form::SetText(std::string_view name, std::string_view text) {
   Control* box = Find(control(name));
   if (box == nullptr || box->kind != ControlKind::kTextBox) return;
   const std::wstring content = ControlText(text);
-  // Setting the content the box has is no change.
-  if (WindowText(box->handle) == content) return;
+  if (!TextBoxContent<std::wstring>::IsChange(WindowText(box->handle), content)) return;
   ::SetWindowTextW(box->handle, content.c_str());
   // A multi-line EDIT control reports no change of its own for this.
   TextBoxEdited(*box);
@@ -367,14 +232,14 @@ std::string Win32Form::Text(std::string_view name) const {
 LRESULT CALLBACK Win32Form::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
     auto* form = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    form->window_ = window;
+    form->window_.reset(window);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
   auto* form = reinterpret_cast<Win32Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (form == nullptr) return ::DefWindowProcW(window, message, w, l);
   if (message == WM_NCDESTROY) {
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    form->window_ = nullptr;
+    static_cast<void>(form->window_.release());  // gone already
     return ::DefWindowProcW(window, message, w, l);
   }
   return form->Handle(message, w, l);
@@ -403,12 +268,12 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_NEXTDLGCTL:
       // A multi-line box asks for this on Tab and Shift+Tab.
       MoveFocus(LOWORD(l) != 0 ? reinterpret_cast<HWND>(w)
-                               : ::GetNextDlgTabItem(window_, ::GetFocus(), w != 0));
+                               : ::GetNextDlgTabItem(window_.get(), ::GetFocus(), w != 0));
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(w) == WA_INACTIVE) {
         const HWND focus = ::GetFocus();
-        if (focus != nullptr && ::IsChild(window_, focus)) last_focus_ = focus;
+        if (focus != nullptr && ::IsChild(window_.get(), focus)) last_focus_ = focus;
       }
       break;
     case WM_SETFOCUS:
@@ -419,12 +284,13 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
       }
       break;
     case WM_DESTROY:
-      if (!destroying_) ::PostQuitMessage(0);
+      // Closed by the user: the form that is taken down is detached first.
+      ::PostQuitMessage(0);
       break;
     default:
       break;
   }
-  return ::DefWindowProcW(window_, message, w, l);
+  return ::DefWindowProcW(window_.get(), message, w, l);
 }
 
 Win32Form::Control* Win32Form::Find(HWND handle) {
@@ -450,10 +316,7 @@ void Win32Form::Deliver(const std::string& control, FormEvent event) {
 }
 
 void Win32Form::TextBoxEdited(Control& control) {
-  std::wstring content = WindowText(control.handle);
-  // Selecting, moving the caret and copying change nothing.
-  if (content == control.known_text) return;
-  control.known_text = std::move(content);
+  if (!control.content.Changed(WindowText(control.handle))) return;
   LetBlanksHang(control);
   Deliver(control.name, FormEvent::kChange);
 }

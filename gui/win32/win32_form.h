@@ -10,14 +10,19 @@
 // controls; only buttons and text boxes take the focus, and Tab moves it in
 // tab order through the dialog manager (`Dispatch`). A face the machine
 // lacks is replaced by a plain sans-serif face of the same size and weight
-// in which the control's text fits, as the Qt engine does.
+// in which the control's text fits, by the rule the Qt engine follows too
+// (font_fallback.h).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "gui/form_description.h"
+#include "gui/text_box_content.h"
+#include "gui/win32/font_fallback.h"
 #include "platform/windows/windows_api.h"
 
 namespace corvane {
@@ -26,16 +31,21 @@ namespace corvane {
 // user set, for a program that declares itself aware of it.
 int ScreenDpi();
 
-// The font for `font` at `dpi` in which every line of `text` fits into
-// `room` pixels: the described face when the machine has it, otherwise the
-// first of a list of plain sans-serif faces that is installed and fits,
-// otherwise the first installed one narrowed until the text fits. Size and
-// weight are always as described. The caller owns the font.
-HFONT ResolveFont(const FontDescription& font, std::wstring_view text, SIZE room, int dpi);
+// The window class of every form.
+inline constexpr wchar_t kFormClassName[] = L"Corvane2txtForm";
+
+// Owns a form's window: detaches it from the form, then destroys it with its
+// controls.
+struct WindowDeleter {
+  void operator()(HWND window) const;
+};
+using OwnedWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 
 class Win32Form final : public FormControls {
  public:
-  // Builds the window and its controls at `dpi`, hidden.
+  // Builds the window and its controls at `dpi`, hidden. Every window and
+  // font is owned from the moment it exists: when a step fails, this
+  // throws and leaves none of them behind.
   Win32Form(const FormDescription& form, int dpi);
   ~Win32Form() override;
   Win32Form(const Win32Form&) = delete;
@@ -60,7 +70,7 @@ class Win32Form final : public FormControls {
   // A text box's content, with CR LF ending each line.
   std::string Text(std::string_view control) const;
 
-  HWND window() const { return window_; }
+  HWND window() const { return window_.get(); }
   // The control `name`, or nullptr.
   HWND control(std::string_view name) const;
   // The logical resolution the form was built at.
@@ -70,9 +80,8 @@ class Win32Form final : public FormControls {
   struct Control {
     std::string name;
     ControlKind kind;
-    HWND handle;
-    // A text box's content when its last Change was raised.
-    std::wstring known_text;
+    HWND handle;  // a child of the window, which owns it
+    TextBoxContent<std::wstring> content;
     // A text box's formatting rectangle as the control set it up.
     RECT format;
   };
@@ -85,13 +94,13 @@ class Win32Form final : public FormControls {
   void TextBoxEdited(Control& control);
   void LetBlanksHang(const Control& box);
 
-  HWND window_ = nullptr;
+  // The fonts outlive the window and the controls that use them.
+  std::vector<OwnedFont> fonts_;
+  OwnedWindow window_;
   std::vector<Control> controls_;
-  std::vector<HFONT> fonts_;
   // The control that had the focus when the window was last deactivated.
   HWND last_focus_ = nullptr;
   FormEvents* events_ = nullptr;
-  bool destroying_ = false;
   int dpi_;
 };
 
