@@ -32,14 +32,14 @@ std::vector<std::string> FindPages(Runtime& runtime);
 // How many pages are made durable together: their temporary files held
 // open, flushed at once, and their text not yet flushed.
 //
-// Measured on a 2-core virtual machine (ext4 on a virtual disk), 1,000
-// pages of 10 KB: groups of 16 pages took about 0.5 times as long as
-// flushing page by page, 64 pages 0.35 to 0.4 times, 256 pages no less;
-// 64 open files leave room under the usual limit of 1,024. The bytes keep
-// a group of large pages from holding much unflushed text: 32 MiB is
-// flushed in a fraction of a second even on a slow USB stick's scale of
-// seconds per hundred megabytes, and 100 pages of 200 KB still fit in two
-// groups.
+// Measured with 1,000 pages of 10 KB on a 2-core virtual machine (ext4 on a
+// virtual disk), three rounds, each program's best of 5 runs: groups of 1
+// took 569, 1,037 and 652 ms; of 8, 440, 799 and 486 ms; of 16, 487, 518
+// and 489 ms; of 64, 505, 466 and 483 ms; of 256, 628, 373 and 527 ms.
+// From 16 pages on the groups gain about alike, and 64 did well in every
+// round while keeping the open files far below the usual limit of 1,024.
+// The bytes keep a group of large pages from holding much unflushed text
+// (100 pages of 200 KB still fit into two groups).
 struct GroupLimits {
   std::size_t pages = 64;
   std::uint64_t bytes = 32 * 1024 * 1024;
