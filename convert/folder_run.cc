@@ -152,15 +152,28 @@ class FolderRun {
   // a leftover of an earlier run cut short, and is replaced.
   std::unique_ptr<OutputFile> CreateTemporaryFile(const PendingPage& pending,
                                                   const std::vector<PendingPage>& group) {
+    // Looked up, not opened: Windows opens no file that this program holds
+    // open for writing, as it does the group's temporary files.
     std::optional<FileStamp> leftover;
-    OnTextFile(pending.text_file, [&] { leftover = runtime_.CheckReplaceable(pending.temporary); });
+    OnTextFile(pending.text_file, [&] {
+      try {
+        leftover = runtime_.StampOf(pending.temporary);
+      } catch (const RuntimeError& error) {
+        if (error.number() != ErrorNumber::kFileNotFound) throw;
+      }
+    });
     if (leftover) {
       for (const PendingPage& earlier : group) {
         if (SameFile(earlier.file->Stamp(), *leftover)) {
           throw AlreadyWritten(pending.page, pending.text_file, earlier.page);
         }
       }
-      OnTextFile(pending.text_file, [&] { runtime_.DeleteFile(pending.temporary); });
+      // The same refusals as for a text file (a link, a folder, a read-only
+      // file), then the leftover goes.
+      OnTextFile(pending.text_file, [&] {
+        runtime_.CheckReplaceable(pending.temporary);
+        runtime_.DeleteFile(pending.temporary);
+      });
     }
     std::unique_ptr<OutputFile> file;
     OnTextFile(pending.text_file, [&] { file = runtime_.CreateNewFile(pending.temporary); });
