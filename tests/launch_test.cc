@@ -98,7 +98,7 @@ std::string FailureOf(Call call) {
 // The record file's contents once it is there; "" when it has not appeared
 // within ten seconds. On Windows the launcher ends before the program it
 // started has written anything.
-std::string AwaitRecord(const fs::path& record) {
+[[maybe_unused]] std::string AwaitRecord(const fs::path& record) {
   for (int i = 0; i < 200 && !fs::exists(record); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
