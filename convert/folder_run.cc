@@ -1,3 +1,14 @@
+// The folder run, in the order of this file:
+//
+//   1. Reading a page into the extractor (ReadPage), and errors that name
+//      the text file the user knows (OnTextFile, AlreadyWritten).
+//   2. One run over the folder's pages, group after group (FolderRun):
+//      a page's text into its new temporary file (Prepare,
+//      CreateTemporaryFile), giving pages up (Discard), and making a
+//      group's texts durable before its pages go (Finish).
+//   3. The names: pages, text files, temporary files (IsPageName,
+//      TextFileNameFor, TemporaryNameFor, FindPages), and the run as the
+//      programs call it (ConvertFolder).
 #include "convert/folder_run.h"
 
 #include <algorithm>

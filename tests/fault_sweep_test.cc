@@ -4,6 +4,11 @@
 // reported the failure instead of finishing. The faults come from the fault
 // wrapper, over the in-memory runtime and over the system's own runtime in
 // a scratch folder on disk.
+//
+// In this file: the pages and folders swept (kFolders); where a folder
+// lies, in memory or on disk (Folder); the promise checked after every run
+// (ExpectNothingLost); the sizes of groups and the pages' order
+// (kGroupSizes, PageIndexOf); the sweep itself (FaultSweep).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -5,6 +5,11 @@
 // Root passes every permission check, so when the tests run as root the
 // permission cases run the program as the unprivileged user "nobody". A case
 // that cannot run here is skipped with the reason.
+//
+// In this file: pages and users, and running the program as another user
+// with limits (RunCli); runs that must stop, with the error and what they
+// leave (kStopCases); special files, hard links and a vanishing page; the
+// very large page.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>

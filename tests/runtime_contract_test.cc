@@ -3,6 +3,11 @@
 // the in-memory one that the other tests stand on. What is particular to one
 // system (FIFOs and sockets, hidden and system attributes, devices, other
 // users) is in that system's own suite.
+//
+// In this file: the flushes the system was asked for (Flush); the folders
+// the suite runs in (NativeFolder, NativeFolderFlushingInTurn, MemFolder);
+// then the contract: listing, reading, refusals, writing and renaming over
+// an old file, stamps, creating new files, flushing a group of files.
 #include <gtest/gtest.h>
 
 #include <algorithm>

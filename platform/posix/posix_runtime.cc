@@ -1,3 +1,14 @@
+// The POSIX runtime, in the order of this file:
+//
+//   1. The system-call table, and helpers: stamps from stat, closing with
+//      and without its error, refusing what is not a regular file.
+//   2. The files: reading (PosixInputFile) and writing (PosixOutputFile,
+//      small pieces gathered, large ones written straight from the
+//      caller's memory).
+//   3. The runtime's services: listing, opening for reading and writing,
+//      creating new files, flushing a group of files, stamps, the folder's
+//      flush, deleting, the current folder, starting a program, messages
+//      and the end of the program.
 #include "platform/posix/posix_runtime.h"
 
 #include <dirent.h>

@@ -6,9 +6,10 @@
 //      closing with its error seen (CloseChecked).
 //   3. The files: reading (WindowsInputFile) and writing (WindowsOutputFile).
 //   4. Lines on standard output and standard error (WriteLine).
-//   5. The runtime's services: listing, opening, stamps, the folder's flush,
-//      deleting, the current folder, starting a program, messages and the
-//      end of the program (WindowsRuntime).
+//   5. The runtime's services: listing, opening, creating new files,
+//      flushing a group of files, stamps, the folder's flush, deleting,
+//      the current folder, starting a program, messages and the end of
+//      the program (WindowsRuntime).
 #include "platform/windows/windows_runtime.h"
 
 // clang-format off
