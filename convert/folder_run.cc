@@ -12,6 +12,7 @@
 #include "convert/folder_run.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <new>
@@ -28,6 +29,9 @@ namespace {
 constexpr std::string_view kPageExtension = ".html";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kTemporarySuffix = ".corvane2txt-part";
+// The longest name a folder takes: 255 bytes on Linux, 255 UTF-16 units
+// on Windows, which are never more than the UTF-8 bytes.
+constexpr std::size_t kLongestName = 255;
 constexpr std::size_t kReadChunk = 256 * 1024;
 
 // Reads the whole page through `extractor` and returns the stamp it had
@@ -303,9 +307,25 @@ std::string TextFileNameFor(std::string_view page_name) {
 
 std::string TemporaryNameFor(std::string_view text_file) {
   std::string name;
-  name.reserve(1 + text_file.size() + kTemporarySuffix.size());
+  name.reserve(kLongestName);
   name += '.';
-  name += text_file;
+  if (1 + text_file.size() + kTemporarySuffix.size() <= kLongestName) {
+    name += text_file;
+  } else {
+    // Too long with the suffix: the start of the name, cut where no UTF-8
+    // sequence is split, and a digest of the whole name that keeps it
+    // apart from others and the same from run to run.
+    constexpr std::size_t kDigits = 16;
+    std::size_t keep = kLongestName - 1 - 1 - kDigits - kTemporarySuffix.size();
+    while (keep > 0 && (static_cast<unsigned char>(text_file[keep]) & 0xC0) == 0x80) --keep;
+    std::uint64_t digest = 0xcbf29ce484222325;  // FNV-1a
+    for (const char c : text_file)
+      digest = (digest ^ static_cast<unsigned char>(c)) * 0x100000001b3;
+    name += text_file.substr(0, keep);
+    name += '~';
+    for (int shift = 60; shift >= 0; shift -= 4)
+      name += "0123456789abcdef"[(digest >> shift) & 0xF];
+  }
   name += kTemporarySuffix;
   return name;
 }

@@ -22,7 +22,9 @@ std::string TextFileNameFor(std::string_view page_name);
 // The temporary file in which the text file `text_file` is written before
 // it is renamed into place: ".story.txt.corvane2txt-part" for story.txt.
 // The name is fixed, so a leftover from a power cut is replaced when the page
-// is converted again; a name starting with a dot is hidden on Linux.
+// is converted again; a name starting with a dot is hidden on Linux. Where
+// that would be longer than a folder takes (255 bytes), the text file's
+// name is cut and a digest of the whole of it put behind.
 std::string TemporaryNameFor(std::string_view text_file);
 
 // The pages among the ordinary files of the current folder, in byte order

@@ -42,6 +42,26 @@ TEST(PageNames, MatchHtmlInAnyCase) {
   EXPECT_EQ(TextFileNameFor("two.dots.Html"), "two.dots.txt");
 }
 
+// A temporary file's name fits in a folder (255 bytes), whatever the page's
+// name, and tells apart text files whose names differ only at their end.
+TEST(PageNames, TemporaryNamesFitAndStayApart) {
+  EXPECT_EQ(TemporaryNameFor("story.txt"), ".story.txt.corvane2txt-part");
+  const std::string fits(237, 'a');  // 1 + 237 + 17 = 255
+  EXPECT_EQ(TemporaryNameFor(fits), "." + fits + ".corvane2txt-part");
+  const std::string accents = "\xC3\xA9";
+  for (const std::string& long_name :
+       {std::string(238, 'a'), std::string(251, 'b'),
+        std::string(219, 'c') + accents + std::string(30, 'x') + ".txt"}) {
+    const std::string temporary = TemporaryNameFor(long_name);
+    EXPECT_LE(temporary.size(), 255U) << long_name;
+    EXPECT_TRUE(temporary.ends_with(".corvane2txt-part"));
+    EXPECT_EQ(TemporaryNameFor(long_name), temporary);
+    EXPECT_NE(TemporaryNameFor(long_name + "x"), temporary);
+    // No UTF-8 sequence is cut in two.
+    EXPECT_EQ(temporary.find("\xC3~"), std::string::npos) << temporary;
+  }
+}
+
 TEST(ConvertFolder, EmptyFolderFinishesAtOnce) {
   MemRuntime runtime;
   runtime.Add("notes.txt", "keep");

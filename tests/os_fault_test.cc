@@ -505,6 +505,19 @@ TEST(RealFolder, TextFilesThatAreNamesOfOneFileEachGetTheirOwnText) {
   EXPECT_EQ(fs::hard_link_count("backup.txt"), 1U);
 }
 
+// A page whose name is as long as a folder takes: its temporary file's
+// name is shortened, its text file keeps the page's name.
+TEST(RealFolder, APageWithTheLongestNameIsConverted) {
+  TempFolder folder;
+  const std::string stem(250, 'n');
+  WriteFile(stem + ".html", Page("Long"));
+  const ChildResult result = RunCli(folder.path());
+  ASSERT_EQ(result.setup_error, "");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(Snapshot(), (std::map<std::string, std::string>{
+                            {stem + ".txt", "file " + TextOf(stem + ".html", "Long")}}));
+}
+
 // The folder lists a page that is gone when its turn comes.
 class VanishingPageRuntime : public RuntimeWrapper {
  public:
