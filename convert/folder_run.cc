@@ -82,6 +82,7 @@ struct PendingPage {
   std::string temporary;
   FileStamp read_stamp;  // the page as it was read
   std::unique_ptr<OutputFile> file;
+  std::uint64_t text_bytes = 0;  // written into the file
 };
 
 // The failure of the earliest page that failed, in page order.
@@ -108,7 +109,7 @@ class FolderRun {
           Fail(next, error);
           break;
         }
-        bytes += written_;
+        bytes += group.back().text_bytes;
         ++next;
       }
       Finish(group);
@@ -137,7 +138,7 @@ class FolderRun {
       }
     }
     try {
-      PendingPage pending{index, page, text_file, TemporaryNameFor(text_file), {}, {}};
+      PendingPage pending{index, page, text_file, TemporaryNameFor(text_file), {}, {}, 0};
       pending.read_stamp = ReadPage(runtime_, page, extractor_, buffer_);
       const std::string_view article = extractor_.FinishArticle(page);
       pending.file = CreateTemporaryFile(pending, group);
@@ -152,7 +153,7 @@ class FolderRun {
         Discard(pending);
         throw;
       }
-      written_ = page.size() + kHeadingBreak.size() + article.size() + kLineEnd.size();
+      pending.text_bytes = page.size() + kHeadingBreak.size() + article.size() + kLineEnd.size();
       written_names_.emplace(text_file, page);
       return pending;
     } catch (const std::bad_alloc&) {
@@ -282,7 +283,6 @@ class FolderRun {
   GroupLimits limits_;
   ArticleExtractor extractor_;
   std::vector<char> buffer_;
-  std::size_t written_ = 0;  // bytes of text of the last page prepared
   // The text files of this run, by name and by identity, with their pages:
   // a text file is never replaced by the text of another page of the same
   // run. Two pages whose names differ only in letter case map to the same
