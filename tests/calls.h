@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,5 +43,9 @@ struct Fault {
   bool from_then_on = false;  // ...and, if set, every one after it
   int error = EIO;            // the errno it fails with
 };
+
+// A folder as a power cut would leave it: each name with its bytes, or none
+// where they are not known.
+using Disk = std::map<std::string, std::optional<std::string>>;
 
 }  // namespace corvane::testing

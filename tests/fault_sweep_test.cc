@@ -29,6 +29,7 @@
 #include "platform/errno_error.h"
 #include "platform/native_runtime.h"
 #include "tests/case_name.h"
+#include "tests/disk_record.h"
 #include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
 #include "tests/temp_folder.h"
@@ -42,6 +43,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Call;
+using testing::Disk;
 using testing::Fault;
 using testing::FaultyRuntime;
 using testing::MemRuntime;
@@ -110,24 +112,20 @@ const SweepCase kFolders[] = {
 
 void PrintTo(const SweepCase& c, std::ostream* out) { *out << c.what; }
 
-// Where a run's folder lies: its runtime, and its files as they are.
+// Where a run's folder lies: its runtime, its files as they are, and what a
+// power cut would leave of them.
 class Folder {
  public:
   virtual ~Folder() = default;
   virtual Runtime& runtime() = 0;
   virtual std::map<std::string, std::string> Now() = 0;
+  // The folder after a power cut now, the run having gone through
+  // `faulty` (see FaultyRuntime::PowerCut).
+  virtual Disk PowerCut(FaultyRuntime& faulty, bool changes_arrived) = 0;
   // A fault wrapper over the runtime.
   std::unique_ptr<FaultyRuntime> Faulty() {
-    return std::make_unique<FaultyRuntime>(
-        runtime(), [this] { return Now(); }, kRenamesFlush);
+    return std::make_unique<FaultyRuntime>(runtime(), [this] { return Now(); });
   }
-
- private:
-#ifdef _WIN32
-  static constexpr bool kRenamesFlush = true;  // see WindowsOutputFile::RenameOver
-#else
-  static constexpr bool kRenamesFlush = false;
-#endif
 };
 
 class MemFolder final : public Folder {
@@ -142,6 +140,10 @@ class MemFolder final : public Folder {
   }
   Runtime& runtime() override { return memory_; }
   std::map<std::string, std::string> Now() override { return memory_.Now(); }
+  // Memory has no disk: the wrapper's account, by what the runtime answered.
+  Disk PowerCut(FaultyRuntime& faulty, bool changes_arrived) override {
+    return faulty.PowerCut(changes_arrived);
+  }
 
  private:
   MemRuntime memory_;
@@ -159,8 +161,14 @@ class DiskFolder final : public Folder {
 #ifdef _WIN32
     ::SetFileAttributesW(L".hidden.html", FILE_ATTRIBUTE_HIDDEN);
 #endif
+    record_.emplace();
   }
   Runtime& runtime() override { return native_; }
+  // What the system calls themselves made durable, whatever the runtime
+  // answered.
+  Disk PowerCut(FaultyRuntime&, bool changes_arrived) override {
+    return record_->PowerCut(changes_arrived);
+  }
   std::map<std::string, std::string> Now() override {
     std::map<std::string, std::string> now;
     for (const auto& entry : fs::directory_iterator(".")) {
@@ -178,6 +186,7 @@ class DiskFolder final : public Folder {
  private:
   testing::TempFolder temp_;
   NativeRuntime native_{"test"};
+  std::optional<testing::DiskRecord> record_;  // from once the folder is made
 };
 
 bool IsTemporaryName(const std::string& name) { return name.ends_with(".corvane2txt-part"); }
@@ -205,12 +214,12 @@ using Files = std::map<std::string, std::string>;
 // cut right now would leave it: every page is there, unchanged, or gone
 // with its complete text file; every other file that was there holds what
 // it held or, if it is a page's text file, that page's complete text.
-void ExpectNothingLost(FaultyRuntime& runtime, const Files& before, const SweepCase& folder,
-                       const Files& texts) {
-  std::map<std::string, FaultyRuntime::Disk> views = {
+void ExpectNothingLost(Folder& files, FaultyRuntime& runtime, const Files& before,
+                       const SweepCase& folder, const Files& texts) {
+  std::map<std::string, Disk> views = {
       {"now", {}},
-      {"after a power cut, renames not arrived", runtime.PowerCut(false)},
-      {"after a power cut, renames arrived", runtime.PowerCut(true)}};
+      {"after a power cut, renames not arrived", files.PowerCut(runtime, false)},
+      {"after a power cut, renames arrived", files.PowerCut(runtime, true)}};
   for (const auto& [name, bytes] : runtime.Now()) views["now"][name] = bytes;
 
   for (const auto& [view, disk] : views) {
@@ -302,7 +311,7 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
     before = files->Now();
     const std::unique_ptr<FaultyRuntime> clean = files->Faulty();
     const std::optional<RuntimeError> clean_error = RunConversion(*clean, limits);
-    ExpectNothingLost(*clean, before, folder, texts);
+    ExpectNothingLost(*files, *clean, before, folder, texts);
     calls = clean->calls;
     if (clean_error) {
       EXPECT_TRUE(clean->messages.empty());
@@ -391,7 +400,7 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
         }
       }
 
-      ExpectNothingLost(*runtime, before, folder, texts);
+      ExpectNothingLost(*files, *runtime, before, folder, texts);
       const Files now = runtime->Now();
       auto contents = [](const Files& files,
                          const std::string& name) -> std::optional<std::string> {

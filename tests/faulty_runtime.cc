@@ -65,10 +65,6 @@ class FaultyOutputFile final : public OutputFile {
     runtime_.BeforeNameChange(target);
     runtime_.BeforeNameChange(name_);
     file_->RenameOver(target);
-    if (runtime_.renames_flush_) {
-      runtime_.undo_.erase(target);
-      runtime_.undo_.erase(name_);
-    }
     name_ = target;
   }
 
@@ -91,9 +87,8 @@ class FaultyOutputFile final : public OutputFile {
 };
 
 FaultyRuntime::FaultyRuntime(Runtime& target,
-                             std::function<std::map<std::string, std::string>()> now,
-                             bool renames_flush)
-    : RuntimeWrapper(target), now_(std::move(now)), renames_flush_(renames_flush) {}
+                             std::function<std::map<std::string, std::string>()> now)
+    : RuntimeWrapper(target), now_(std::move(now)) {}
 
 void FaultyRuntime::Before(Call call, const std::string& file) {
   calls.emplace_back(call, file);
@@ -122,7 +117,7 @@ void FaultyRuntime::BeforeNameChange(const std::string& name) {
   undo_[name] = now.contains(name) ? Previous{true, DurableBytesOf(name, now)} : Previous{};
 }
 
-FaultyRuntime::Disk FaultyRuntime::PowerCut(bool changes_arrived) {
+Disk FaultyRuntime::PowerCut(bool changes_arrived) {
   const std::map<std::string, std::string> now = now_();
   Disk disk;
   for (const auto& [name, bytes] : now) disk[name] = DurableBytesOf(name, now);

@@ -10,12 +10,15 @@
 // of its bytes first, as a real one may.
 //
 // A power cut: the wrapper keeps account of what the calls made through it
-// have not yet made durable. Bytes written to a file count once the file is
-// flushed (`Sync`); a name made or renamed into place counts once the folder
-// is flushed (`SyncDirectory`; on Windows the rename's own flush), and until
-// then the disk may hold the name as it was or as it is now, whichever is
-// worse for the test's promise; a deletion may reach the disk as soon as it
-// is made. `PowerCut` gives both of these folders.
+// have not yet made durable, by what the runtime underneath answered. Bytes
+// written to a file count once the file is flushed (`Sync`, `SyncFiles`); a
+// name made or renamed into place counts once the folder is flushed
+// (`SyncDirectory`), and until then the disk may hold the name as it was or
+// as it is now, whichever is worse for the test's promise; a deletion may
+// reach the disk as soon as it is made. `PowerCut` gives both of these
+// folders. This is the account of the in-memory runtime, which has no disk;
+// over the system's own runtime, tests/disk_record.h keeps one from the
+// system calls themselves.
 #pragma once
 
 #include <cstdint>
@@ -35,15 +38,9 @@ namespace corvane::testing {
 
 class FaultyRuntime : public RuntimeWrapper {
  public:
-  // A folder: each name with its bytes, or none where they are not known.
-  using Disk = std::map<std::string, std::optional<std::string>>;
-
   // `target` must outlive this object; `now` gives the folder's names and
   // bytes as they are (every regular file, hidden ones too).
-  // `renames_flush`: the target's RenameOver makes the new name durable by
-  // itself, as the Windows runtime's does.
-  FaultyRuntime(Runtime& target, std::function<std::map<std::string, std::string>()> now,
-                bool renames_flush = false);
+  FaultyRuntime(Runtime& target, std::function<std::map<std::string, std::string>()> now);
 
   // The failure to inject, if any, and how often it was raised.
   std::optional<Fault> fault;
@@ -113,7 +110,6 @@ class FaultyRuntime : public RuntimeWrapper {
   };
   // The names changed since the folder's last flush, each as it was.
   std::map<std::string, Previous> undo_;
-  bool renames_flush_;
 };
 
 }  // namespace corvane::testing

@@ -4,6 +4,8 @@
 
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
@@ -184,6 +186,39 @@ TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
   EXPECT_EQ(RunConversion(runtime),
             "run-time error 7: Out of memory: cannot hold the page in memory: huge.html");
   EXPECT_TRUE(runtime.Contents("huge.html"));
+}
+
+// A group ends at 64 pages or once it holds 32 MiB of text, whichever comes
+// first (GroupLimits): its files stay open well below a system's limit on
+// open files, and its texts, waiting for their flush, fit in a modest
+// machine's memory. Each row passes one limit by one page; each group's
+// texts are flushed one by one here, and the folder once after them.
+TEST(ConvertFolder, AGroupEndsAtItsLimits) {
+  const struct {
+    const char* what;
+    int pages;
+    std::size_t article_bytes;
+    std::vector<std::size_t> groups;  // pages in each group
+  } kRows[] = {
+      {"one page more than a group holds", 65, 10, {64, 1}},
+      {"two texts of 17 MB, which pass 32 MiB together", 3, 17'000'000, {2, 1}},
+  };
+  for (const auto& row : kRows) {
+    MemRuntime runtime;
+    for (int i = 0; i < row.pages; ++i) {
+      runtime.Add("p" + std::to_string(100 + i) + ".html",
+                  Page(std::string(row.article_bytes, 'x')));
+    }
+    EXPECT_EQ(RunConversion(runtime), "") << row.what;
+    std::vector<std::size_t> groups;
+    std::size_t flushed = 0;
+    for (const auto& [call, file] : runtime.calls) {
+      if (call == Call::kSync) ++flushed;
+      if (call == Call::kSyncDirectory) groups.push_back(std::exchange(flushed, 0));
+    }
+    EXPECT_EQ(groups, row.groups) << row.what;
+    EXPECT_EQ(runtime.names.size(), static_cast<std::size_t>(row.pages)) << row.what;
+  }
 }
 
 // Two pages whose text files are one file, by name or because the folder

@@ -54,11 +54,15 @@ class MemInputFile final : public InputFile {
   FileStamp stamp_;
 };
 
-// Writes to the file itself, whatever its names become.
+// Writes to the file itself, whatever its names become. Its stamp is the
+// one it had when it was opened, as the system's runtimes keep it.
 class MemOutputFile final : public OutputFile {
  public:
   MemOutputFile(MemRuntime& runtime, std::string name, std::uint64_t inode)
-      : runtime_(runtime), name_(std::move(name)), inode_(inode) {}
+      : runtime_(runtime),
+        name_(std::move(name)),
+        inode_(inode),
+        stamp_(StampOfEntry(inode, runtime.files.at(inode))) {}
 
   void Append(std::string_view data) override {
     runtime_.Before(Call::kAppend, name_);
@@ -68,7 +72,7 @@ class MemOutputFile final : public OutputFile {
 
   void Sync() override { runtime_.Before(Call::kSync, name_); }
 
-  FileStamp Stamp() const override { return StampOfEntry(inode_, runtime_.files.at(inode_)); }
+  FileStamp Stamp() const override { return stamp_; }
 
   void RenameOver(const std::string& target) override {
     runtime_.Before(Call::kRename, target);
@@ -88,6 +92,7 @@ class MemOutputFile final : public OutputFile {
   MemRuntime& runtime_;
   std::string name_;
   std::uint64_t inode_;
+  FileStamp stamp_;
 };
 
 }  // namespace

@@ -4,95 +4,60 @@
 // system (FIFOs and sockets, hidden and system attributes, devices, other
 // users) is in that system's own suite.
 //
-// In this file: the flushes the system was asked for (Flush); the folders
-// the suite runs in (NativeFolder, NativeFolderFlushingInTurn, MemFolder);
-// then the contract: listing, reading, refusals, writing and renaming over
-// an old file, stamps, creating new files, flushing a group of files.
+// In this file: the folders the suite runs in (NativeFolder, with a
+// group's flushes through io_uring, and NativeFolderWithoutRing, where the
+// ring is refused; MemFolder), each with what a power cut would keep and
+// with write and flush failures for one file; then the contract: listing,
+// reading, refusals, writing and renaming over an old file, stamps,
+// creating new files, flushing a group of files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/errno_error.h"
 #include "platform/native_runtime.h"
+#include "tests/disk_record.h"
+#include "tests/faulty_runtime.h"
 #include "tests/mem_runtime.h"
 #include "tests/temp_folder.h"
 
-#ifdef _WIN32
-#include "platform/windows/system_calls.h"
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include "platform/posix/system_calls.h"
 #endif
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Call;
+using testing::Disk;
 using testing::MemRuntime;
 
-// What a flush put on disk: a file's data, or a folder's entries.
-enum class Flush { kFile, kFolder };
-
-// The flushes the system was asked for, in order.
-std::vector<Flush> flushes;
-
-#ifdef _WIN32
-// A named function, not a lambda: on 32-bit Windows the table's entry has
-// the system's calling convention.
-BOOL WINAPI RecordingFlushFileBuffers(HANDLE file) {
-  flushes.push_back(Flush::kFile);
-  return ::FlushFileBuffers(file);
-}
-#endif
-
-#ifndef _WIN32
-// How the POSIX runtime flushes a group of files: overlapping, or (where
-// io_uring is refused) one by one.
-void (*group_flush)(std::span<const int>, std::span<int>) = posix::FsyncTogether;
-#endif
-
-// The native runtime in a scratch folder that is the current folder.
+// The native runtime in a scratch folder that is the current folder, its
+// every write and flush on the record (tests/disk_record.h), which hands
+// the flush ring's completions over one at a time.
 class NativeFolder {
  public:
-  NativeFolder() {
-    flushes.clear();
-#ifdef _WIN32
-    windows::system_calls.flush_file_buffers = RecordingFlushFileBuffers;
-#else
-    group_flush = posix::FsyncTogether;
-    posix::system_calls.fsync = [](int fd) {
-      struct stat info {};
-      ::fstat(fd, &info);
-      flushes.push_back(S_ISDIR(info.st_mode) ? Flush::kFolder : Flush::kFile);
-      return ::fsync(fd);
-    };
-    posix::system_calls.fsync_together = [](std::span<const int> fds, std::span<int> errors) {
-      flushes.insert(flushes.end(), fds.size(), Flush::kFile);
-      group_flush(fds, errors);
-    };
-#endif
-  }
-  ~NativeFolder() {
-#ifdef _WIN32
-    windows::system_calls = {};
-#else
-    posix::system_calls = {};
-#endif
-  }
+  NativeFolder() = default;
   NativeFolder(const NativeFolder&) = delete;
   NativeFolder& operator=(const NativeFolder&) = delete;
 
   Runtime& runtime() { return runtime_; }
-  void Make(const std::string& name, const std::string& bytes) { testing::WriteFile(name, bytes); }
+  void Make(const std::string& name, const std::string& bytes) {
+    testing::WriteFile(name, bytes);
+    record_.Settle();
+  }
   void MakeFolder(const std::string& name) { fs::create_directory(name); }
   // False where the system makes no symbolic links (wine answers success
   // without making one).
@@ -103,6 +68,7 @@ class NativeFolder {
   }
   void MakeHardLink(const std::string& existing, const std::string& name) {
     fs::create_hard_link(existing, name);
+    record_.Settle();
   }
   // A hidden file: its name, which on Linux is what hides it.
   std::string MakeHidden(const std::string& bytes) {
@@ -136,31 +102,45 @@ class NativeFolder {
     if (!fs::exists(fs::symlink_status(name))) return std::nullopt;
     return testing::ReadFile(name);
   }
-  std::vector<Flush> TakeFlushes() { return std::exchange(flushes, {}); }
-
+  // The folder after a power cut now, by the record of the system calls.
+  Disk PowerCut(bool changes_arrived) { return record_.PowerCut(changes_arrived); }
+  // Every write to `name` fails with "disk full" from now on; every flush
+  // of it with an I/O error.
 #ifdef _WIN32
-  // The Windows runtime's rename flushes the file once more.
-  static constexpr Flush kRenameMadeDurableBy = Flush::kFile;
+  void FailWrites(const std::string& name) { record_.FailWrites(name, ERROR_DISK_FULL); }
+  void FailFlushes(const std::string& name) { record_.FailFlushes(name, ERROR_IO_DEVICE); }
 #else
-  static constexpr Flush kRenameMadeDurableBy = Flush::kFolder;
+  void FailWrites(const std::string& name) { record_.FailWrites(name, ENOSPC); }
+  void FailFlushes(const std::string& name) { record_.FailFlushes(name, EIO); }
 #endif
 
- private:
+ protected:
   testing::TempFolder temp_;
   NativeRuntime runtime_{"test"};
+  testing::DiskRecord record_;  // in the scratch folder, and gone before it
 };
 
 #ifndef _WIN32
-// The same, with a group's files flushed one by one.
-class NativeFolderFlushingInTurn : public NativeFolder {
+// The same where io_uring is refused: a group's files are flushed one by
+// one.
+class NativeFolderWithoutRing : public NativeFolder {
  public:
-  NativeFolderFlushingInTurn() { group_flush = posix::FsyncEach; }
+  NativeFolderWithoutRing() { record_.refuse_ring = true; }
 };
 #endif
 
+// The in-memory runtime, with the fault wrapper's account of what a power
+// cut would keep over it, and its failures.
 class MemFolder {
  public:
-  Runtime& runtime() { return memory_; }
+  MemFolder() {
+    faulty_.before_call = [this](Call call, const std::string& file) {
+      for (const auto& [failing, name, error] : failures_) {
+        if (call == failing && file == name) throw SystemError(error, OperationOf(call), file);
+      }
+    };
+  }
+  Runtime& runtime() { return faulty_; }
   void Make(const std::string& name, const std::string& bytes) { memory_.Add(name, bytes); }
   void MakeFolder(const std::string& name) { memory_.Add(name, "", MemRuntime::Kind::kFolder); }
   bool MakeLink(const std::string&, const std::string& name) {
@@ -180,20 +160,14 @@ class MemFolder {
     memory_.names.erase(from);
   }
   std::optional<std::string> Read(const std::string& name) { return memory_.Contents(name); }
-  // Its flushes are its Sync and SyncDirectory calls.
-  std::vector<Flush> TakeFlushes() {
-    std::vector<Flush> taken;
-    for (const auto& [call, file] : memory_.calls) {
-      if (call == testing::Call::kSync) taken.push_back(Flush::kFile);
-      if (call == testing::Call::kSyncDirectory) taken.push_back(Flush::kFolder);
-    }
-    memory_.calls.clear();
-    return taken;
-  }
-  static constexpr Flush kRenameMadeDurableBy = Flush::kFolder;
+  Disk PowerCut(bool changes_arrived) { return faulty_.PowerCut(changes_arrived); }
+  void FailWrites(const std::string& name) { failures_.emplace_back(Call::kAppend, name, ENOSPC); }
+  void FailFlushes(const std::string& name) { failures_.emplace_back(Call::kSync, name, EIO); }
 
  private:
   MemRuntime memory_;
+  testing::FaultyRuntime faulty_{memory_, [this] { return memory_.Now(); }};
+  std::vector<std::tuple<Call, std::string, int>> failures_;
 };
 
 template <typename Folder>
@@ -206,14 +180,14 @@ class RuntimeContract : public ::testing::Test {
 #ifdef _WIN32
 using Runtimes = ::testing::Types<NativeFolder, MemFolder>;
 #else
-using Runtimes = ::testing::Types<NativeFolder, NativeFolderFlushingInTurn, MemFolder>;
+using Runtimes = ::testing::Types<NativeFolder, NativeFolderWithoutRing, MemFolder>;
 #endif
 class RuntimeNames {
  public:
   template <typename T>
   static std::string GetName(int) {
     if (std::is_same_v<T, MemFolder>) return "InMemory";
-    return std::is_same_v<T, NativeFolder> ? "Native" : "NativeFlushingInTurn";
+    return std::is_same_v<T, NativeFolder> ? "Native" : "NativeWithoutRing";
   }
 };
 TYPED_TEST_SUITE(RuntimeContract, Runtimes, RuntimeNames);
@@ -233,6 +207,18 @@ std::string AllByteValues() {
   std::string bytes;
   for (unsigned i = 0; i < 300000; ++i) bytes += static_cast<char>(i * 7919U % 256U);
   return bytes;
+}
+
+// The bytes a power cut keeps under `name`, or nullopt where it keeps no
+// such name or does not know the bytes.
+std::optional<std::string> Kept(const Disk& disk, const std::string& name) {
+  auto it = disk.find(name);
+  return it == disk.end() ? std::nullopt : it->second;
+}
+
+// The name of the `i`th file of a group of `size`.
+std::string PartName(int size, int i) {
+  return "part" + std::to_string(size) + "_" + std::to_string(i);
 }
 
 std::string ReadAll(InputFile& file) {
@@ -292,29 +278,30 @@ TYPED_TEST(RuntimeContract, RefusesWhatIsMissingOrNotARegularFile) {
 
 // A file written under another name, flushed and renamed over an old file:
 // the old file is replaced whole, its other names keep its content, the new
-// file keeps its identity, and each step is flushed to disk.
+// file keeps its identity; its text is on disk once it is flushed, and
+// under its new name once the folder is.
 TYPED_TEST(RuntimeContract, WritesFlushesAndRenamesOverAnOldFile) {
   this->folder_.Make("story.txt", "an old and longer text");
   this->folder_.MakeHardLink("story.txt", "backup.txt");
   this->folder_.Make("part", "left over");
   const std::string text = AllByteValues() + "\r\n";
-  this->folder_.TakeFlushes();
 
   auto file = this->runtime_.OpenForWriting("part");
   const FileStamp stamp = file->Stamp();
   file->Append(text.substr(0, 1000));
   file->Append(text.substr(1000));
   file->Sync();
-  EXPECT_EQ(this->folder_.TakeFlushes(), std::vector<Flush>{Flush::kFile});
+  EXPECT_EQ(Kept(this->folder_.PowerCut(true), "part"), text);
   const std::optional<FileStamp> old = this->runtime_.CheckReplaceable("story.txt");
   ASSERT_TRUE(old);
   EXPECT_TRUE(SameFile(*old, this->runtime_.StampOf("backup.txt")));
   file->RenameOver("story.txt");
   file->Close();
   this->runtime_.SyncDirectory();
-  const std::vector<Flush> after_rename = this->folder_.TakeFlushes();
-  EXPECT_NE(std::find(after_rename.begin(), after_rename.end(), TypeParam::kRenameMadeDurableBy),
-            after_rename.end());
+  const Disk after_power_cut = this->folder_.PowerCut(false);
+  EXPECT_EQ(Kept(after_power_cut, "story.txt"), text);
+  EXPECT_EQ(Kept(after_power_cut, "backup.txt"), "an old and longer text");
+  EXPECT_FALSE(after_power_cut.contains("part"));
 
   EXPECT_EQ(this->folder_.Read("story.txt"), text);
   EXPECT_EQ(this->folder_.Read("backup.txt"), "an old and longer text");
@@ -375,35 +362,83 @@ TYPED_TEST(RuntimeContract, CreatesANewFileOnlyWhereTheNameIsFree) {
   EXPECT_NE(std::find(listed.begin(), listed.end(), "new.txt"), listed.end());
 }
 
-// A group of files flushed at once: each one's data is flushed (buffered
-// bytes included), each answers for itself, and each keeps its identity
-// through its rename.
+// A group of files flushed at once, of one file or of several: when the
+// call returns, each one's data is on disk, the bytes it still held in a
+// buffer included; each answers for itself, and keeps its identity through
+// its rename.
 TYPED_TEST(RuntimeContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
   const std::string large = AllByteValues();
+  EXPECT_TRUE(this->runtime_.SyncFiles({}).empty());
+  for (const int size : {1, 5}) {
+    SCOPED_TRACE("a group of " + std::to_string(size));
+    std::vector<std::unique_ptr<OutputFile>> files;
+    std::vector<OutputFile*> group;
+    std::vector<std::string> texts;
+    for (int i = 0; i < size; ++i) {
+      files.push_back(this->runtime_.CreateNewFile(PartName(size, i)));
+      texts.push_back("text " + std::to_string(i) + "\r\n");
+      files.back()->Append(texts.back());
+      if (i == 2) {
+        files.back()->Append(large);
+        texts.back() += large;
+      }
+      group.push_back(files.back().get());
+    }
+    const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
+    ASSERT_EQ(results.size(), group.size());
+    const Disk after_power_cut = this->folder_.PowerCut(true);
+    for (int i = 0; i < size; ++i) {
+      EXPECT_FALSE(results[i]) << results[i]->what();
+      EXPECT_EQ(Kept(after_power_cut, PartName(size, i)), texts[i]) << PartName(size, i);
+    }
+
+    for (int i = 0; i < size; ++i) {
+      const FileStamp stamp = files[i]->Stamp();
+      files[i]->RenameOver(PartName(size, i) + ".txt");
+      files[i]->Close();
+      EXPECT_TRUE(SameFile(this->runtime_.StampOf(PartName(size, i) + ".txt"), stamp));
+    }
+    this->runtime_.SyncDirectory();
+    for (int i = 0; i < size; ++i) {
+      EXPECT_EQ(this->folder_.Read(PartName(size, i) + ".txt"), texts[i]);
+      EXPECT_EQ(Kept(this->folder_.PowerCut(false), PartName(size, i) + ".txt"), texts[i]);
+    }
+  }
+}
+
+// In one group, one file's write fails (the disk is full) and another's
+// flush (an I/O error): each is reported for its own file with its own
+// number, and the file between them is flushed all the same. A write may
+// fail at once or only when the bytes buffered go out for the flush.
+TYPED_TEST(RuntimeContract, AFailedWriteOrFlushAnswersForItsFileAlone) {
   std::vector<std::unique_ptr<OutputFile>> files;
   std::vector<OutputFile*> group;
-  for (int i = 0; i < 5; ++i) {
-    files.push_back(this->runtime_.CreateNewFile("part" + std::to_string(i)));
-    files.back()->Append("text " + std::to_string(i) + "\r\n");
-    if (i == 2) files.back()->Append(large);
+  for (int i = 0; i < 3; ++i) {
+    files.push_back(this->runtime_.CreateNewFile(PartName(3, i)));
     group.push_back(files.back().get());
   }
-  this->folder_.TakeFlushes();
-  const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
-  ASSERT_EQ(results.size(), 5u);
-  for (const std::optional<RuntimeError>& result : results) EXPECT_FALSE(result) << result->what();
-  EXPECT_EQ(this->folder_.TakeFlushes(), std::vector<Flush>(5, Flush::kFile));
-  EXPECT_TRUE(this->runtime_.SyncFiles({}).empty());
-
-  for (int i = 0; i < 5; ++i) {
-    const FileStamp stamp = files[i]->Stamp();
-    files[i]->RenameOver("story" + std::to_string(i) + ".txt");
-    files[i]->Close();
-    EXPECT_TRUE(SameFile(this->runtime_.StampOf("story" + std::to_string(i) + ".txt"), stamp));
+  this->folder_.FailWrites(PartName(3, 0));
+  this->folder_.FailFlushes(PartName(3, 2));
+  std::optional<RuntimeError> write_error;
+  for (int i = 0; i < 3; ++i) {
+    try {
+      files[i]->Append("text " + std::to_string(i) + "\r\n");
+    } catch (const RuntimeError& error) {
+      write_error = error;
+    }
   }
-  this->runtime_.SyncDirectory();
-  EXPECT_EQ(this->folder_.Read("story2.txt"), "text 2\r\n" + large);
-  EXPECT_EQ(this->folder_.Read("story4.txt"), "text 4\r\n");
+  const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
+  ASSERT_EQ(results.size(), 3u);
+  using Said = std::tuple<int, std::string, std::string>;  // number, operation, file
+  auto said = [](const std::optional<RuntimeError>& error) {
+    if (!error) return Said{0, "", ""};
+    return Said{static_cast<int>(error->number()), error->operation(), error->file()};
+  };
+  EXPECT_EQ(said(write_error ? write_error : results[0]),
+            Said(61, "cannot write file", PartName(3, 0)));
+  EXPECT_EQ(said(results[1]), Said(0, "", ""));
+  EXPECT_EQ(said(results[2]), Said(57, "cannot flush file to disk", PartName(3, 2)));
+  EXPECT_EQ(Kept(this->folder_.PowerCut(true), PartName(3, 1)), "text 1\r\n");
 }
 
 }  // namespace

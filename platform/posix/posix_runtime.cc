@@ -170,7 +170,7 @@ class PosixOutputFile final : public OutputFile {
   // follows a link named `target`. The folder's fsync makes it durable.
   void RenameOver(const std::string& target) override {
     Flush();
-    if (::rename(name_.c_str(), target.c_str()) != 0) {
+    if (posix::system_calls.rename(name_.c_str(), target.c_str()) != 0) {
       throw SystemError(errno, "cannot replace file", target);
     }
     name_ = target;
@@ -328,7 +328,7 @@ std::vector<std::optional<RuntimeError>> PosixRuntime::SyncFiles(
     }
   }
   std::vector<int> errors(fds.size());
-  posix::system_calls.fsync_together(fds, errors);
+  posix::FsyncTogether(fds, errors);
   for (std::size_t k = 0; k < fds.size(); ++k) {
     if (errors[k] != 0) results[places[k]] = ours[k]->FlushError(errors[k]);
   }
@@ -382,7 +382,8 @@ void PosixRuntime::SyncDirectory() {
 }
 
 void PosixRuntime::DeleteFile(const std::string& name) {
-  if (::unlink(name.c_str()) != 0) throw SystemError(errno, "cannot delete file", name);
+  if (posix::system_calls.unlink(name.c_str()) != 0)
+    throw SystemError(errno, "cannot delete file", name);
 }
 
 std::string PosixRuntime::CurrentDirectory() {

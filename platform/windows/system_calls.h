@@ -1,9 +1,10 @@
 // The Win32 calls of the Windows runtime that a test must be able to see.
 //
-// FlushFileBuffers is reached through this table rather than by name, so
-// that a test can see every flush that the data's safety rests on (and a
-// test that leaves one out fails). The program itself never changes the
-// table.
+// The calls that put a text file's bytes or name on the disk, and the
+// deletion of a page, are reached through this table rather than by name,
+// so that a test can see each of them where it happens and know what a
+// power cut would keep, and can make one fail as a real one does now and
+// then. The program itself never changes the table.
 #pragma once
 
 // clang-format off
@@ -13,7 +14,14 @@
 namespace corvane::windows {
 
 struct SystemCalls {
+  BOOL(WINAPI* write_file)
+  (HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) = ::WriteFile;
   BOOL(WINAPI* flush_file_buffers)(HANDLE file) = ::FlushFileBuffers;
+  // The rename, through the open file's handle.
+  BOOL(WINAPI* set_file_information_by_handle)
+  (HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+   DWORD size) = ::SetFileInformationByHandle;
+  BOOL(WINAPI* delete_file)(LPCWSTR name) = ::DeleteFileW;
 };
 
 extern SystemCalls system_calls;

@@ -195,8 +195,9 @@ class WindowsOutputFile final : public OutputFile {
   void Append(std::string_view data) override {
     while (!data.empty()) {
       DWORD count = 0;
-      if (!::WriteFile(file_.get(), data.data(),
-                       static_cast<DWORD>(std::min(data.size(), kMaxTransfer)), &count, nullptr)) {
+      if (!windows::system_calls.write_file(file_.get(), data.data(),
+                                            static_cast<DWORD>(std::min(data.size(), kMaxTransfer)),
+                                            &count, nullptr)) {
         throw WindowsError(::GetLastError(), "cannot write file", name_);
       }
       data.remove_prefix(count);
@@ -231,8 +232,8 @@ class WindowsOutputFile final : public OutputFile {
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
     std::memcpy(info->FileName, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-    if (!::SetFileInformationByHandle(file_.get(), FileRenameInfo, info,
-                                      static_cast<DWORD>(buffer.size()))) {
+    if (!windows::system_calls.set_file_information_by_handle(file_.get(), FileRenameInfo, info,
+                                                              static_cast<DWORD>(buffer.size()))) {
       throw WindowsError(::GetLastError(), kOperation, target);
     }
     name_ = target;
@@ -388,7 +389,7 @@ void WindowsRuntime::SyncDirectory() {
 
 void WindowsRuntime::DeleteFile(const std::string& name) {
   static const std::string kOperation = "cannot delete file";
-  if (!::DeleteFileW(WideName(name, kOperation).c_str())) {
+  if (!windows::system_calls.delete_file(WideName(name, kOperation).c_str())) {
     throw WindowsError(::GetLastError(), kOperation, name);
   }
 }
