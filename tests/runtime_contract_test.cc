@@ -31,7 +31,9 @@
 #include "tests/mem_runtime.h"
 #include "tests/temp_folder.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/windows/windows_api.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #endif
