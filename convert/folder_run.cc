@@ -106,6 +106,11 @@ class FolderRun {
         try {
           group.push_back(Prepare(next, pages[next], group));
         } catch (const RuntimeError& error) {
+          // The system lets the program hold no more files open beside the
+          // group's temporary files: the group ends here and the page
+          // begins the next one. Only a limit that leaves no room for a
+          // single page stops the run.
+          if (error.number() == ErrorNumber::kTooManyFiles && !group.empty()) break;
           Fail(next, error);
           break;
         }

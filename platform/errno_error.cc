@@ -26,6 +26,9 @@ ErrorNumber ErrorNumberForErrno(int error) {
       return ErrorNumber::kDeviceIoError;
     case ENOMEM:
       return ErrorNumber::kOutOfMemory;
+    case EMFILE:
+    case ENFILE:
+      return ErrorNumber::kTooManyFiles;
     default:
       return ErrorNumber::kPathFileAccessError;
   }

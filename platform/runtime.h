@@ -38,6 +38,7 @@ enum class ErrorNumber : int {
   kFileNotFound = 53,
   kDeviceIoError = 57,
   kDiskFull = 61,
+  kTooManyFiles = 67,
   kPermissionDenied = 70,
   kPathFileAccessError = 75,
 };

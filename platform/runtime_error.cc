@@ -18,6 +18,8 @@ std::string_view DescriptionOf(ErrorNumber number) {
       return "Device I/O error";
     case ErrorNumber::kDiskFull:
       return "Disk full";
+    case ErrorNumber::kTooManyFiles:
+      return "Too many files";
     case ErrorNumber::kPermissionDenied:
       return "Permission denied";
     case ErrorNumber::kPathFileAccessError:

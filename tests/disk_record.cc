@@ -111,8 +111,8 @@ class RecordingRing final : public posix::FlushRing {
       if (const int error = ring_->Collect(arrived); error < 0) return error;
       held_.insert(held_.end(), arrived.begin(), arrived.end());
     }
-    const std::size_t count = active->hold_completions ? std::min<std::size_t>(1, held_.size())
-                                                       : held_.size();
+    const std::size_t count =
+        active->hold_completions ? std::min<std::size_t>(1, held_.size()) : held_.size();
     for (std::size_t i = 0; i < count; ++i) {
       posix::FlushCompletion completion = held_.front();
       held_.pop_front();
@@ -256,7 +256,8 @@ void DiskRecord::Wrote(const Identity& file, std::string_view bytes) {
 }
 
 void DiskRecord::Flushed(const Identity& file) {
-  if (auto written = written_.find(file); written != written_.end()) flushed_[file] = written->second;
+  if (auto written = written_.find(file); written != written_.end())
+    flushed_[file] = written->second;
 #ifdef _WIN32
   // The journal commit that the flush waits for holds the file's record,
   // its names with it (see WindowsOutputFile::RenameOver).

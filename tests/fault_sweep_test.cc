@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -438,6 +439,33 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
   }
   std::printf("%s, groups of %zu, %s: %zu runs, each with the power-cut check\n",
               where == Where::kDisk ? "on disk" : "in memory", group_size, folder.what, runs);
+}
+
+// Where the program may hold only a few files open, a group ends when no
+// more can be opened and the run goes on in smaller groups: it ends as a
+// run without the limit does, with the same error or "Finished" and the
+// same folder. One file open leaves room for one page to a group.
+TEST_P(FaultSweep, FewOpenFilesChangeNothing) {
+  const auto& [where, group_size, folder] = GetParam();
+  if (where == Where::kDisk && folder.case_folding) {
+    GTEST_SKIP() << "a folder on disk here does not fold letter case";
+  }
+  auto outcome = [&](std::optional<std::size_t> limit) {
+    const std::unique_ptr<Folder> files = Prepared(where, folder);
+    const std::unique_ptr<FaultyRuntime> runtime = files->Faulty();
+    runtime->open_files_limit = limit;
+    const std::optional<RuntimeError> error =
+        RunConversion(*runtime, GroupLimits{.pages = group_size});
+    // Each file by its size and a digest of its bytes, which a failure
+    // prints in a line.
+    std::map<std::string, std::pair<std::size_t, std::size_t>> folder_now;
+    for (const auto& [name, bytes] : files->Now()) {
+      folder_now[name] = {bytes.size(), std::hash<std::string>{}(bytes)};
+    }
+    return std::tuple(error ? std::string(error->what()) : "", runtime->messages, folder_now);
+  };
+  const auto unlimited = outcome(std::nullopt);
+  for (const std::size_t limit : {1, 2, 3}) EXPECT_EQ(outcome(limit), unlimited) << limit;
 }
 
 std::string SweepName(

@@ -1,8 +1,27 @@
 #include "tests/faulty_runtime.h"
 
+#include <cerrno>
+#include <utility>
+
 #include "platform/errno_error.h"
 
 namespace corvane::testing {
+
+// One file held open, counted in `FaultyRuntime::open_files_` from its
+// opening until it is closed or destroyed.
+class OpenFileSlot {
+ public:
+  explicit OpenFileSlot(std::size_t& count) : count_(&count) { ++*count_; }
+  ~OpenFileSlot() { Release(); }
+  OpenFileSlot(const OpenFileSlot&) = delete;
+  OpenFileSlot& operator=(const OpenFileSlot&) = delete;
+  void Release() {
+    if (count_ != nullptr) --*std::exchange(count_, nullptr);
+  }
+
+ private:
+  std::size_t* count_;
+};
 
 class FaultyInputFile final : public InputFile {
  public:
@@ -16,6 +35,7 @@ class FaultyInputFile final : public InputFile {
   FileStamp Stamp() const override { return file_->Stamp(); }
   void Close() override {
     runtime_.Before(Call::kClose, name_);
+    slot_.Release();
     file_->Close();
   }
 
@@ -23,6 +43,7 @@ class FaultyInputFile final : public InputFile {
   FaultyRuntime& runtime_;
   std::unique_ptr<InputFile> file_;
   std::string name_;
+  OpenFileSlot slot_{runtime_.open_files_};
 };
 
 class FaultyOutputFile final : public OutputFile {
@@ -70,6 +91,7 @@ class FaultyOutputFile final : public OutputFile {
 
   void Close() override {
     runtime_.Before(Call::kClose, name_);
+    slot_.Release();
     file_->Close();
   }
 
@@ -82,6 +104,7 @@ class FaultyOutputFile final : public OutputFile {
   FaultyRuntime& runtime_;
   std::unique_ptr<OutputFile> file_;
   std::string name_;
+  OpenFileSlot slot_{runtime_.open_files_};
   FaultyRuntime::Identity identity_;
   std::string written_;
 };
@@ -100,6 +123,12 @@ void FaultyRuntime::Before(Call call, const std::string& file) {
     }
   }
   if (before_call) before_call(call, file);
+}
+
+void FaultyRuntime::RoomForAFile(Call call, const std::string& file) const {
+  if (open_files_limit && open_files_ >= *open_files_limit) {
+    throw SystemError(EMFILE, OperationOf(call), file);
+  }
 }
 
 std::optional<std::string> FaultyRuntime::DurableBytesOf(
@@ -147,17 +176,20 @@ std::vector<std::string> FaultyRuntime::ListFiles() {
 
 std::unique_ptr<InputFile> FaultyRuntime::OpenForReading(const std::string& name) {
   Before(Call::kOpenForReading, name);
+  RoomForAFile(Call::kOpenForReading, name);
   return std::make_unique<FaultyInputFile>(*this, RuntimeWrapper::OpenForReading(name), name);
 }
 
 std::unique_ptr<OutputFile> FaultyRuntime::OpenForWriting(const std::string& name) {
   Before(Call::kOpenForWriting, name);
+  RoomForAFile(Call::kOpenForWriting, name);
   if (!now_().contains(name)) BeforeNameChange(name);
   return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::OpenForWriting(name), name);
 }
 
 std::unique_ptr<OutputFile> FaultyRuntime::CreateNewFile(const std::string& name) {
   Before(Call::kCreateNewFile, name);
+  RoomForAFile(Call::kCreateNewFile, name);
   BeforeNameChange(name);
   return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::CreateNewFile(name), name);
 }
@@ -192,6 +224,7 @@ std::vector<std::optional<RuntimeError>> FaultyRuntime::SyncFiles(
 
 std::optional<FileStamp> FaultyRuntime::CheckReplaceable(const std::string& name) {
   Before(Call::kCheckReplaceable, name);
+  RoomForAFile(Call::kCheckReplaceable, name);
   return RuntimeWrapper::CheckReplaceable(name);
 }
 

@@ -45,6 +45,10 @@ class FaultyRuntime : public RuntimeWrapper {
   // The failure to inject, if any, and how often it was raised.
   std::optional<Fault> fault;
   std::size_t faults_raised = 0;
+  // At most this many files open at once through the wrapper: a call that
+  // opens one more (CheckReplaceable too, which opens the file for a moment)
+  // fails with "too many open files".
+  std::optional<std::size_t> open_files_limit;
   // Every call so far, with the file it concerned.
   std::vector<std::pair<Call, std::string>> calls;
   // Called before every call that did not fail by `fault`.
@@ -88,6 +92,9 @@ class FaultyRuntime : public RuntimeWrapper {
  private:
   friend class FaultyOutputFile;
   friend class FaultyInputFile;
+  // Throws "too many open files" for `call` when `open_files_limit` is
+  // reached.
+  void RoomForAFile(Call call, const std::string& file) const;
   using Identity = std::pair<std::uint64_t, std::uint64_t>;  // device, file number
 
   // What a power cut leaves of the file that `name` reaches now: its
@@ -100,6 +107,7 @@ class FaultyRuntime : public RuntimeWrapper {
 
   std::function<std::map<std::string, std::string>()> now_;
   std::size_t fault_count_ = 0;  // calls that `fault` counted
+  std::size_t open_files_ = 0;   // opened through the wrapper and not yet closed
   // The files written through this wrapper: what they hold on disk.
   std::map<Identity, std::optional<std::string>> durable_;
   // What a name held before it changed: nothing, or bytes (none where not

@@ -79,6 +79,8 @@ ErrorNumber ErrorNumberForWindowsError(std::uint32_t error) {
     case ERROR_OUTOFMEMORY:
     case ERROR_NO_SYSTEM_RESOURCES:
       return ErrorNumber::kOutOfMemory;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return ErrorNumber::kTooManyFiles;
     default:
       return ErrorNumber::kPathFileAccessError;
   }
