@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/windows/find_program.h"
@@ -140,8 +142,18 @@ TEST_F(WindowsRuntimeTest, AFileInUseElsewhereIsPermissionDenied) {
 TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
   WriteFile("story.txt", "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("story.txt"); }), 70);
-  EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("story.txt"); }), 70);
+  // As a text file: refused, saying why.
+  const auto refusal = [](const std::function<void()>& open) {
+    try {
+      open();
+    } catch (const RuntimeError& error) {
+      return std::pair(static_cast<int>(error.number()), error.reason());
+    }
+    return std::pair(0, std::string());
+  };
+  const std::pair<int, std::string> kReadOnly{70, "it is read-only"};
+  EXPECT_EQ(refusal([&] { runtime_.OpenForWriting("story.txt"); }), kReadOnly);
+  EXPECT_EQ(refusal([&] { runtime_.CheckReplaceable("story.txt"); }), kReadOnly);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("story.txt"); }), 70);
   EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("story.txt"); }), 70);
   EXPECT_EQ(ReadFile("story.txt"), "old");

@@ -109,6 +109,12 @@ struct OpenMode {
 Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string& operation,
                        FileStamp* stamp = nullptr) {
   static const std::string kNotRegular = "not a regular file";
+  // A read-only file may not be written, and the user gave it that mark:
+  // the reason says so rather than the system's "access denied".
+  const auto read_only = [&] {
+    return RuntimeError(ErrorNumber::kPermissionDenied, operation, name, "it is read-only");
+  };
+  const bool writing = (mode.access & GENERIC_WRITE) != 0;
   const std::wstring wide = WideName(name, operation);
   Handle file(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, mode.disposition,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -117,9 +123,11 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
     // A folder cannot be opened as a file and says "access denied"; it is
     // not a matter of permissions.
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
+      }
+      if (writing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) throw read_only();
     }
     throw WindowsError(error, operation, name);
   }
@@ -137,9 +145,7 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
   }
   // Windows refuses to write a read-only file, but wine run by root lets
   // the owner write it: the refusal is made here too.
-  if ((mode.access & GENERIC_WRITE) != 0 && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    throw WindowsError(ERROR_ACCESS_DENIED, operation, name);
-  }
+  if (writing && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) throw read_only();
   if (stamp != nullptr) *stamp = StampOfHandle(file.get(), operation, name);
   if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // A file kept by a cloud service or the like: opened once more as a
