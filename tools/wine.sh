@@ -105,7 +105,10 @@ corvane_wine_prefix() { # folder
   local started=$SECONDS profile folder
   timeout 300 "$CORVANE_WINE" wineboot -i >/dev/null 2>&1
   wineserver -w
-  if [ "$CORVANE_I386" = yes ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  # A 64-bit prefix has its 32-bit half in syswow64; a 32-bit one is all
+  # 32-bit.
+  if [ "$CORVANE_I386" = yes ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+    ! grep -qx '#arch=win32' "$WINEPREFIX/system.reg"; then
     echo "wine.sh: the prefix $WINEPREFIX has no 32-bit half" >&2
     return 1
   fi
