@@ -9,11 +9,15 @@
 #   (DEB_BUILD_MAINT_OPTIONS=hardening=+all): _FORTIFY_SOURCE, the stack
 #   protector, format checks, read-only relocations and immediate binding;
 #   Debian's compilers make position-independent executables by default. On
-#   top, where the compiler has it, the stack clash protection that
-#   dpkg-buildflags adds from Debian 13 on. (Not its control-flow
-#   protection: Debian 12's C start files carry no such marks, so no program
-#   linked with them can have it.) The optimisation and debug flags stay the
-#   build type's. Left out when
+#   top, where the compiler has them, the stack clash protection and the
+#   control-flow protection (-fcf-protection: indirect branch tracking and
+#   shadow stack on x86) that dpkg-buildflags adds from Debian 13 on. The
+#   programs' own code carries it, but the linked programs are not marked
+#   for it: the linker marks a program only when every part is, and Debian
+#   12's C start files (crt1.o, crti.o, crtn.o) carry no marks, their _init
+#   (called through a pointer) no branch target either, so the mark would
+#   be untrue. The optimisation and debug flags stay the build type's. Left
+#   out when
 #   dpkg-buildflags is missing (not a Debian system), or with
 #   -DCORVANE_DEBIAN_BUILDFLAGS=OFF.
 # - Windows: address space layout randomisation (high-entropy on 64-bit)
@@ -55,10 +59,15 @@ if(NOT WIN32 AND CORVANE_DEBIAN_BUILDFLAGS AND CMAKE_CXX_COMPILER_ID MATCHES "GN
     endforeach()
     include(CheckCXXCompilerFlag)
     check_cxx_compiler_flag(-fstack-clash-protection CORVANE_HAS_STACK_CLASH_PROTECTION)
-    if(CORVANE_HAS_STACK_CLASH_PROTECTION AND NOT "-fstack-clash-protection" IN_LIST corvane_CXXFLAGS)
-      list(APPEND corvane_CXXFLAGS -fstack-clash-protection)
-      list(APPEND corvane_flags -fstack-clash-protection)
-    endif()
+    check_cxx_compiler_flag(-fcf-protection CORVANE_HAS_CF_PROTECTION)
+    foreach(flag stack-clash-protection cf-protection)
+      string(MAKE_C_IDENTIFIER "CORVANE_HAS_${flag}" has)
+      string(TOUPPER ${has} has)
+      if(${has} AND NOT "-f${flag}" IN_LIST corvane_CXXFLAGS)
+        list(APPEND corvane_CXXFLAGS -f${flag})
+        list(APPEND corvane_flags -f${flag})
+      endif()
+    endforeach()
     add_compile_options(${corvane_CXXFLAGS})
     add_link_options(${corvane_LDFLAGS})
     list(JOIN corvane_flags " " corvane_flags)

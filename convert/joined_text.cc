@@ -71,7 +71,7 @@ std::size_t JoinedText::FindFirst(std::size_t begin, std::size_t end) const {
 void JoinedText::FindWithin(std::size_t begin, std::size_t end,
                             std::vector<Occurrence>& found) const {
   for (std::size_t at = FindFirst(begin, end); at != kNone; at = FindFirst(at + kLinkSize, end)) {
-    found.emplace_back(at, at + kLinkSize - 1, kNone);
+    found.push_back({at, at + kLinkSize - 1, kNone});
   }
 }
 
@@ -89,7 +89,7 @@ void JoinedText::FindAcross(std::size_t junction, std::size_t limit,
     std::memcpy(window, buffer_.data() + run.begin - kSide, kSide);
     std::memcpy(window + kSide, buffer_.data() + run.end, kSide);
     const std::size_t start = LinkInWindow(window, kSide);
-    if (start != kNone) found.emplace_back(run.begin - kSide + start, run.end + start, junction);
+    if (start != kNone) found.push_back({run.begin - kSide + start, run.end + start, junction});
     return;
   }
 
@@ -124,7 +124,7 @@ void JoinedText::FindAcross(std::size_t junction, std::size_t limit,
   const std::size_t starts = count >= kLinkSize ? std::min(left, count - kLinkSize + 1) : 0;
   const std::size_t start = LinkInWindow(window, starts);
   if (start != kNone) {
-    found.emplace_back(positions[start], positions[start + kLinkSize - 1], junction);
+    found.push_back({positions[start], positions[start + kLinkSize - 1], junction});
   }
 }
 

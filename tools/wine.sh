@@ -1,5 +1,7 @@
 # Sourced by the scripts that run Windows programs under wine
-# (tools/test-windows, tools/try-windows-window, tools/test-windows-package).
+# (tools/test-windows, tools/try-windows-window, tools/try-windows-names,
+# tools/test-windows-package): the one place that chooses wine and makes
+# its prefix.
 #
 # Whether wine starts 32-bit programs here is found out by trying its 32-bit
 # loader, once: the answer is exported to the scripts these scripts start.
@@ -22,6 +24,9 @@
 # the prefix's 32-bit half. So it runs from a copy in FOLDER, beside a
 # stand-in for the 32-bit loader that refuses: nothing 32-bit is started, be
 # the answer forced or not.
+#
+# Then `corvane_wine_prefix FOLDER` makes the scripts' own wine prefix in
+# FOLDER (below), unless the script that started this one made one already.
 
 corvane_wine32=/usr/lib/wine/wine
 corvane_wine64=/usr/lib/wine/wine64
@@ -78,3 +83,46 @@ EOF
 }
 
 wine() { "$CORVANE_WINE" "$@"; }
+
+# Makes a fresh wine prefix in FOLDER/prefix and exports WINEPREFIX: never
+# the user's own (~/.wine), which may be anything (one made 64-bit only
+# fails every 32-bit program with "could not load kernel32.dll"). It is set
+# up without any window or question (no Mono or Gecko installers, no debug
+# chatter); where 32-bit programs run, its 32-bit half must be there. Wine
+# links the user's Desktop, Documents and Downloads to Unix folders, all
+# three to the home folder when it has none of its own; the launcher guards
+# each of them, and a folder of its own for each lets the tests see one left
+# out. A script started by one that made the prefix (CORVANE_WINEPREFIX)
+# uses that one; `corvane_wine_stop` ends the wine server of the script that
+# made it.
+corvane_wine_prefix() { # folder
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -n "${CORVANE_WINEPREFIX:-}" ] && [ "${WINEPREFIX:-}" = "$CORVANE_WINEPREFIX" ]; then
+    return 0
+  fi
+  export WINEPREFIX=$1/prefix CORVANE_WINEPREFIX=$1/prefix
+  corvane_wine_owner=yes
+  local started=$SECONDS profile folder
+  timeout 300 "$CORVANE_WINE" wineboot -i >/dev/null 2>&1
+  wineserver -w
+  # A 64-bit prefix has its 32-bit half in syswow64; a 32-bit one is all
+  # 32-bit.
+  if [ "$CORVANE_I386" = yes ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+    ! grep -qx '#arch=win32' "$WINEPREFIX/system.reg"; then
+    echo "wine.sh: the prefix $WINEPREFIX has no 32-bit half" >&2
+    return 1
+  fi
+  for profile in "$WINEPREFIX"/drive_c/users/*; do
+    for folder in Desktop Documents Downloads; do
+      if [ -L "$profile/$folder" ]; then
+        rm "$profile/$folder"
+        mkdir "$profile/$folder"
+      fi
+    done
+  done
+  echo "wine prefix ready in $((SECONDS - started)) s" >&2
+}
+
+corvane_wine_stop() {
+  [ "${corvane_wine_owner:-}" != yes ] || wineserver -k 2>/dev/null || true
+}
