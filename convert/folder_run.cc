@@ -12,11 +12,13 @@
 #include "convert/folder_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <new>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "convert/extract.h"
@@ -35,11 +37,18 @@ constexpr std::size_t kLongestName = 255;
 constexpr std::size_t kReadChunk = 256 * 1024;
 
 // Reads the whole page through `extractor` and returns the stamp it had
-// when it was opened. The page is closed on return. A failing read or close
-// throws: a page that was not read to its end gives no text.
-FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& extractor,
-                   std::vector<char>& buffer) {
-  std::unique_ptr<InputFile> file = runtime.OpenForReading(page);
+// when it was opened, or nullopt when there is no such page any more. The
+// page is closed on return. A failing read or close throws: a page that was
+// not read to its end gives no text.
+std::optional<FileStamp> ReadPage(Runtime& runtime, const std::string& page,
+                                  ArticleExtractor& extractor, std::vector<char>& buffer) {
+  std::unique_ptr<InputFile> file;
+  try {
+    file = runtime.OpenForReading(page);
+  } catch (const RuntimeError& error) {
+    if (error.number() == ErrorNumber::kFileNotFound) return std::nullopt;
+    throw;
+  }
   LineSplitter splitter;
   extractor.Clear();
   extractor.Reserve(file->Stamp().size);
@@ -54,7 +63,7 @@ FileStamp ReadPage(Runtime& runtime, const std::string& page, ArticleExtractor& 
 // The error `error` about the temporary file of `text_file`, naming the
 // text file instead: the one the user knows.
 RuntimeError OnTextFile(const RuntimeError& error, const std::string& text_file) {
-  return RuntimeError(error.number(), error.operation(), text_file, error.reason());
+  return error.About(text_file);
 }
 
 // Runs `step` on the temporary file of `text_file`; an error it raises
@@ -94,8 +103,8 @@ struct Failure {
 // One run over the pages of the current folder (see ConvertFolder).
 class FolderRun {
  public:
-  FolderRun(Runtime& runtime, const GroupLimits& limits)
-      : runtime_(runtime), limits_(limits), buffer_(kReadChunk) {}
+  FolderRun(Runtime& runtime, const GroupLimits& limits, const Patience& patience)
+      : runtime_(runtime), limits_(limits), patience_(patience), buffer_(kReadChunk) {}
 
   void Run() {
     const std::vector<std::string> pages = FindPages(runtime_);
@@ -104,7 +113,12 @@ class FolderRun {
       std::uint64_t bytes = 0;
       while (next < pages.size() && group.size() < limits_.pages && bytes < limits_.bytes) {
         try {
-          group.push_back(Prepare(next, pages[next], group));
+          std::optional<PendingPage> pending = Prepare(next, pages[next], group);
+          if (!pending) {  // gone meanwhile
+            ++next;
+            continue;
+          }
+          group.push_back(std::move(*pending));
         } catch (const RuntimeError& error) {
           // The system lets the program hold no more files open beside the
           // group's temporary files: the group ends here and the page
@@ -123,12 +137,37 @@ class FolderRun {
   }
 
  private:
+  // Runs `step` and returns what it returns. A step that meets its file
+  // held by another program is run again after a wait, until the waits add
+  // up to the bound (see Patience); then, and on any other failure, its
+  // error stands. `step` must change nothing when it fails.
+  template <typename Step>
+  auto Patiently(Step step) -> decltype(step()) {
+    std::chrono::milliseconds waited{0};
+    std::chrono::milliseconds wait = patience_.first_wait;
+    for (;;) {
+      try {
+        return step();
+      } catch (const RuntimeError& error) {
+        if (!error.held() || waited >= patience_.bound) throw;
+      }
+      if (patience_.wait) {
+        patience_.wait(wait);
+      } else {
+        std::this_thread::sleep_for(wait);
+      }
+      waited += wait;
+      wait = std::min(wait + patience_.first_wait, patience_.longest_wait);
+    }
+  }
+
   // Reads the page `page` and writes its text into its temporary file; the
   // file stays open for the group's flush. `group` holds the pages of this
-  // group before it. Throws RuntimeError, having removed the temporary
-  // file (if it can).
-  PendingPage Prepare(std::size_t index, const std::string& page,
-                      const std::vector<PendingPage>& group) {
+  // group before it. Returns nullopt, having written nothing, for a page
+  // that is gone. Throws RuntimeError, having removed the temporary file
+  // (if it can).
+  std::optional<PendingPage> Prepare(std::size_t index, const std::string& page,
+                                     const std::vector<PendingPage>& group) {
     const std::string text_file = TextFileNameFor(page);
     // The name alone tells it before anything is read.
     if (auto earlier = written_names_.find(text_file); earlier != written_names_.end()) {
@@ -137,14 +176,18 @@ class FolderRun {
     // A link, a special file or a read-only file of that name stops the run
     // here, before the page is read; so does a name that reaches a text file
     // of this run.
-    if (const std::optional<FileStamp> existing = runtime_.CheckReplaceable(text_file)) {
+    if (const std::optional<FileStamp> existing =
+            Patiently([&] { return runtime_.CheckReplaceable(text_file); })) {
       for (const auto& [stamp, earlier_page] : written_files_) {
         if (SameFile(stamp, *existing)) throw AlreadyWritten(page, text_file, earlier_page);
       }
     }
     try {
       PendingPage pending{index, page, text_file, TemporaryNameFor(text_file), {}, {}, 0};
-      pending.read_stamp = ReadPage(runtime_, page, extractor_, buffer_);
+      const std::optional<FileStamp> read =
+          Patiently([&] { return ReadPage(runtime_, page, extractor_, buffer_); });
+      if (!read) return std::nullopt;
+      pending.read_stamp = *read;
       const std::string_view article = extractor_.FinishArticle(page);
       pending.file = CreateTemporaryFile(pending, group);
       try {
@@ -192,12 +235,14 @@ class FolderRun {
       // The same refusals as for a text file (a link, a folder, a read-only
       // file), then the leftover goes.
       OnTextFile(pending.text_file, [&] {
-        runtime_.CheckReplaceable(pending.temporary);
-        runtime_.DeleteFile(pending.temporary);
+        Patiently([&] { return runtime_.CheckReplaceable(pending.temporary); });
+        Patiently([&] { runtime_.DeleteFile(pending.temporary); });
       });
     }
     std::unique_ptr<OutputFile> file;
-    OnTextFile(pending.text_file, [&] { file = runtime_.CreateNewFile(pending.temporary); });
+    OnTextFile(pending.text_file, [&] {
+      file = Patiently([&] { return runtime_.CreateNewFile(pending.temporary); });
+    });
     return file;
   }
 
@@ -242,7 +287,8 @@ class FolderRun {
     }
     for (std::size_t i = 0; i < group.size(); ++i) {
       try {
-        OnTextFile(group[i].text_file, [&] { group[i].file->RenameOver(group[i].text_file); });
+        OnTextFile(group[i].text_file,
+                   [&] { Patiently([&] { group[i].file->RenameOver(group[i].text_file); }); });
       } catch (const RuntimeError& error) {
         Fail(group[i].index, error);
         DiscardFrom(group, i);
@@ -271,12 +317,15 @@ class FolderRun {
     for (const PendingPage& pending : group) {
       try {
         // Like a copy that removes its source, delete only the version of
-        // the page that was read: one written to meanwhile stays.
-        if (runtime_.StampOf(pending.page) != pending.read_stamp) {
-          throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page", pending.page,
-                             "it changed after it was read, so it was kept");
-        }
-        runtime_.DeleteFile(pending.page);
+        // the page that was read: one written to meanwhile stays. (Looked
+        // at again after each wait: a holder may be one that changes it.)
+        Patiently([&] {
+          if (runtime_.StampOf(pending.page) != pending.read_stamp) {
+            throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page",
+                               pending.page, "it changed after it was read, so it was kept");
+          }
+          runtime_.DeleteFile(pending.page);
+        });
       } catch (const RuntimeError& error) {
         Fail(pending.index, error);
         return;
@@ -286,6 +335,7 @@ class FolderRun {
 
   Runtime& runtime_;
   GroupLimits limits_;
+  Patience patience_;
   ArticleExtractor extractor_;
   std::vector<char> buffer_;
   // The text files of this run, by name and by identity, with their pages:
@@ -342,8 +392,8 @@ std::vector<std::string> FindPages(Runtime& runtime) {
   return pages;
 }
 
-void ConvertFolder(Runtime& runtime, const GroupLimits& limits) {
-  FolderRun(runtime, limits).Run();
+void ConvertFolder(Runtime& runtime, const GroupLimits& limits, const Patience& patience) {
+  FolderRun(runtime, limits, patience).Run();
   runtime.ShowMessage("Finished");
   runtime.EndProgram(0);
 }

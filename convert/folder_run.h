@@ -1,8 +1,10 @@
 // The conversion of every saved page in the current folder.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,26 @@ struct GroupLimits {
   std::uint64_t bytes = 32 * 1024 * 1024;
 };
 
+// How long a step waits for a file that another program has open.
+//
+// Virus scanners, search indexers and sync clients open the files of a
+// folder for a moment, often for 50 to 300 ms, right after they are saved,
+// changed or deleted, so that a run meets them at every step. A step that
+// fails because the file is held (`RuntimeError::held`) is tried again
+// after growing waits, 10 ms, 20 ms and so on up to 100 ms between tries:
+// a short hold costs a short wait, and a long one is not polled hundreds of
+// times. It gives up once the waits add up to 5 s, well beyond such holds:
+// a file held for good stops the run soon, and the window, whose thread runs the
+// conversion, is frozen no longer than that.
+struct Patience {
+  std::chrono::milliseconds first_wait{10};
+  std::chrono::milliseconds longest_wait{100};
+  std::chrono::milliseconds bound{5000};
+  // Spends one wait; when empty, the thread sleeps. (Tests count the waits
+  // instead.)
+  std::function<void(std::chrono::milliseconds)> wait;
+};
+
 // Converts every page of the current folder: reads it, writes its text
 // beside it as a .txt file, flushed to disk, and only then deletes the page.
 // Afterwards shows "Finished" and ends the program with status 0.
@@ -65,7 +87,11 @@ struct GroupLimits {
 // temporary file is created new; one that turns out to be another file of
 // the same group (two names the system folds together) stops the run.
 //
-// Any failure stops the run with RuntimeError, after the pages before the
+// A page that is gone by the time it is opened (another program removed
+// it after the folder was listed, or Windows is deleting it) is passed
+// over: nothing is written for it. A step that meets its file held by
+// another program waits for it (`patience`); any other failure, and a hold
+// that outlasts the wait, stops the run with RuntimeError, after the pages before the
 // failing one in its group are finished; when several fail, the error is
 // that of the earliest page. Every page before it is gone with its complete
 // text file beside it, and that page and all pages after it are still
@@ -73,6 +99,6 @@ struct GroupLimits {
 // text file was already renamed into place when its group failed, at the
 // folder's flush or at its own check, keeps that complete text file beside
 // it.) The caller reports the error and ends the program.
-void ConvertFolder(Runtime& runtime, const GroupLimits& limits = {});
+void ConvertFolder(Runtime& runtime, const GroupLimits& limits = {}, const Patience& patience = {});
 
 }  // namespace corvane

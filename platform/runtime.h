@@ -16,6 +16,12 @@
 // classic run-time error numbers, what was being done, the file concerned and
 // the operating system's own reason. Nothing in this layer shows or logs an
 // error by itself: whoever catches it decides (see `Runtime::ReportError`).
+//
+// Where the system lets a program keep others from a file it has open
+// (Windows), the file steps (opening, `CheckReplaceable`, creating,
+// `OutputFile::RenameOver`, `DeleteFile`) fail with an error made by
+// `RuntimeError::Held` when that is what stopped them; such a step has
+// changed nothing and may be tried again. Nothing here waits by itself.
 #pragma once
 
 #include <cstddef>
@@ -60,11 +66,25 @@ class RuntimeError : public std::runtime_error {
   const std::string& file() const { return file_; }
   const std::string& reason() const { return reason_; }
 
+  // The reason of an error about a file that another program has open or
+  // locked for the moment, as virus scanners, indexers and sync clients do
+  // with a file just saved or changed.
+  static constexpr std::string_view kHeldReason = "another program has the file open";
+  // That error, which waiting may mend: the same step may succeed once the
+  // other program lets go (see `held`).
+  static RuntimeError Held(ErrorNumber number, std::string operation, std::string file);
+  // True for an error made by `Held`.
+  bool held() const { return held_; }
+
+  // The same error about `file` instead.
+  RuntimeError About(std::string file) const;
+
  private:
   ErrorNumber number_;
   std::string operation_;
   std::string file_;
   std::string reason_;
+  bool held_ = false;
 };
 
 // The text of an error report in a message box: "Run-time error N:", the
@@ -163,9 +183,11 @@ class Runtime {
   // Opens the regular file `name` of the current directory for reading.
   // Never follows a symbolic link and never blocks on a FIFO: anything but a
   // regular file fails with 75. Throws RuntimeError: 53 when it does not
-  // exist, 70 when access is denied. On Windows a read-only file fails with
-  // 70 too: the program reads a file in order to delete it afterwards,
-  // which Windows refuses for a read-only file, and the mark is the user's.
+  // exist (a file that Windows is deleting, once the last program that has
+  // it open lets go, counts as gone), 70 when access is denied. On Windows
+  // a read-only file fails with 70 too: the program reads a file in order
+  // to delete it afterwards, which Windows refuses for a read-only file,
+  // and the mark is the user's.
   virtual std::unique_ptr<InputFile> OpenForReading(const std::string& name) = 0;
 
   // Creates `name` in the current directory, or empties the existing file of
@@ -199,7 +221,8 @@ class Runtime {
   // reaches when that is a regular file that `OpenForWriting` would accept.
   // Throws RuntimeError with the error `OpenForWriting` would raise
   // (operation "cannot create file") for a link, a folder, a device, a
-  // read-only file, denied access, ...
+  // read-only file, denied access, ... Asked without keeping others from
+  // the file: another program that has it open is no reason to fail.
   virtual std::optional<FileStamp> CheckReplaceable(const std::string& name) = 0;
 
   // The stamp of `name` as it is now, without following a symbolic link.

@@ -50,6 +50,18 @@ RuntimeError::RuntimeError(ErrorNumber number, std::string operation, std::strin
       file_(std::move(file)),
       reason_(std::move(reason)) {}
 
+RuntimeError RuntimeError::Held(ErrorNumber number, std::string operation, std::string file) {
+  RuntimeError error(number, std::move(operation), std::move(file), std::string(kHeldReason));
+  error.held_ = true;
+  return error;
+}
+
+RuntimeError RuntimeError::About(std::string file) const {
+  RuntimeError error(number_, operation_, std::move(file), reason_);
+  error.held_ = held_;
+  return error;
+}
+
 std::string ErrorReportText(const RuntimeError& error) {
   std::string text = "Run-time error " + std::to_string(static_cast<int>(error.number())) + ":\n\n";
   text += DescriptionOf(error.number());

@@ -189,9 +189,15 @@ BOOL WINAPI FlushFileBuffers(HANDLE file) {
   return ok;
 }
 
+// The rename, with POSIX semantics (FileRenameInfoEx) or the classic one.
 BOOL WINAPI SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info,
                                        DWORD size) {
-  if (kind == FileRenameInfo) active->Learn();
+  constexpr auto kRenameEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  if (kind == kRenameEx && active->refuse_posix_rename) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);  // as Windows before 10 answers
+    return FALSE;
+  }
+  if (kind == FileRenameInfo || kind == kRenameEx) active->Learn();
   return ::SetFileInformationByHandle(file, kind, info, size);
 }
 

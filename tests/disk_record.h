@@ -58,6 +58,9 @@ class DiskRecord {
   bool refuse_ring = false;
   // POSIX: the ring's completions are handed over one at a time.
   bool hold_completions = true;
+  // Windows: the rename with POSIX semantics is refused, as Windows before
+  // 10 and FAT refuse it, so that the classic rename is used.
+  bool refuse_posix_rename = false;
 
   // For the recording calls (disk_record.cc).
   using Identity = std::pair<std::uint64_t, std::uint64_t>;  // device, file number

@@ -1,6 +1,8 @@
 #include "tests/faulty_runtime.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <utility>
 
 #include "platform/errno_error.h"
@@ -115,6 +117,17 @@ FaultyRuntime::FaultyRuntime(Runtime& target,
 
 void FaultyRuntime::Before(Call call, const std::string& file) {
   calls.emplace_back(call, file);
+  static constexpr Call kSteps[] = {Call::kOpenForReading,   Call::kOpenForWriting,
+                                    Call::kCreateNewFile,    Call::kRename,
+                                    Call::kCheckReplaceable, Call::kDeleteFile};
+  if (holds_per_step > 0 && std::ranges::find(kSteps, call) != std::end(kSteps)) {
+    std::size_t& met = holds_met_[{call, file}];
+    if (met < holds_per_step) {
+      ++met;
+      throw RuntimeError::Held(ErrorNumber::kPermissionDenied, OperationOf(call), file);
+    }
+    met = 0;
+  }
   if (fault && (!fault->call || *fault->call == call)) {
     ++fault_count_;
     if (fault_count_ == fault->nth || (fault->from_then_on && fault_count_ > fault->nth)) {

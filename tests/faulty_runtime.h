@@ -49,6 +49,11 @@ class FaultyRuntime : public RuntimeWrapper {
   // opens one more (CheckReplaceable too, which opens the file for a moment)
   // fails with "too many open files".
   std::optional<std::size_t> open_files_limit;
+  // Each file step (opening, CheckReplaceable, creating, renaming,
+  // deleting) meets its file held by another program this many times in a
+  // row, failing with a held error (RuntimeError::Held), before it goes
+  // through.
+  std::size_t holds_per_step = 0;
   // Every call so far, with the file it concerned.
   std::vector<std::pair<Call, std::string>> calls;
   // Called before every call that did not fail by `fault`.
@@ -108,6 +113,7 @@ class FaultyRuntime : public RuntimeWrapper {
   std::function<std::map<std::string, std::string>()> now_;
   std::size_t fault_count_ = 0;  // calls that `fault` counted
   std::size_t open_files_ = 0;   // opened through the wrapper and not yet closed
+  std::map<std::pair<Call, std::string>, std::size_t> holds_met_;  // by the step now
   // The files written through this wrapper: what they hold on disk.
   std::map<Identity, std::optional<std::string>> durable_;
   // What a name held before it changed: nothing, or bytes (none where not

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -186,6 +187,63 @@ TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
   EXPECT_EQ(RunConversion(runtime),
             "run-time error 7: Out of memory: cannot hold the page in memory: huge.html");
   EXPECT_TRUE(runtime.Contents("huge.html"));
+}
+
+// A step that meets its file held by another program waits for it, 10 ms
+// more each time up to 100 ms between tries; held for good, it gives up
+// once the waits pass 5 s, with the step's error saying why. The pages
+// before it are converted, it and those after it kept. An error that
+// waiting cannot mend stops the run at once.
+TEST(ConvertFolder, AHoldThatLastsStopsTheRunAfterTheWait) {
+  const struct {
+    Call step;
+    const char* file;
+    bool held;
+    std::string error;
+  } kRows[] = {
+      {Call::kOpenForReading, "b.html", true,
+       "run-time error 70: Permission denied: cannot open file for reading: b.html (another "
+       "program has the file open)"},
+      {Call::kRename, "b.txt", true,
+       "run-time error 70: Permission denied: cannot replace file: b.txt (another program has "
+       "the file open)"},
+      {Call::kDeleteFile, "b.html", true,
+       "run-time error 70: Permission denied: cannot delete file: b.html (another program has "
+       "the file open)"},
+      {Call::kDeleteFile, "b.html", false,
+       "run-time error 70: Permission denied: cannot delete file: b.html"},
+  };
+  for (const auto& row : kRows) {
+    MemRuntime runtime;
+    for (const char* page : {"a.html", "b.html", "c.html"}) runtime.Add(page, Page(page));
+    runtime.before_call = [&](Call call, const std::string& file) {
+      if (call != row.step || file != row.file) return;
+      if (row.held)
+        throw RuntimeError::Held(ErrorNumber::kPermissionDenied, OperationOf(call), file);
+      throw RuntimeError(ErrorNumber::kPermissionDenied, OperationOf(call), file);
+    };
+    std::vector<long> waits;
+    std::string error;
+    try {
+      ConvertFolder(runtime, {}, {.wait = [&](auto wait) { waits.push_back(wait.count()); }});
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, row.error);
+    if (row.held) {
+      ASSERT_GE(waits.size(), 11U);
+      EXPECT_EQ(std::vector(waits.begin(), waits.begin() + 3), (std::vector<long>{10, 20, 30}));
+      EXPECT_EQ(waits.back(), 100);
+      const long waited = std::accumulate(waits.begin(), waits.end(), 0L);
+      EXPECT_TRUE(waited >= 5000 && waited < 5100) << waited << " ms";
+    } else {
+      EXPECT_TRUE(waits.empty()) << waits.size() << " waits";
+    }
+    EXPECT_FALSE(runtime.Contents("a.html"));
+    EXPECT_TRUE(runtime.Contents("a.txt"));
+    EXPECT_EQ(runtime.Contents("b.html"), Page("b.html"));
+    EXPECT_EQ(runtime.Contents("c.html"), Page("c.html"));
+  }
 }
 
 // A group ends at 64 pages or once it holds 32 MiB of text, whichever comes

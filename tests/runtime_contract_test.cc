@@ -6,7 +6,8 @@
 //
 // In this file: the folders the suite runs in (NativeFolder, with a
 // group's flushes through io_uring, and NativeFolderWithoutRing, where the
-// ring is refused; MemFolder), each with what a power cut would keep and
+// ring is refused; on Windows NativeFolderWithoutPosixRename, where the
+// newer rename is refused; MemFolder), each with what a power cut would keep and
 // with write and flush failures for one file; then the contract: listing,
 // reading, refusals, writing and renaming over an old file, stamps,
 // creating new files, flushing a group of files.
@@ -122,7 +123,14 @@ class NativeFolder {
   testing::DiskRecord record_;  // in the scratch folder, and gone before it
 };
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The same where the rename with POSIX semantics is refused: the classic
+// rename replaces the old file.
+class NativeFolderWithoutPosixRename : public NativeFolder {
+ public:
+  NativeFolderWithoutPosixRename() { record_.refuse_posix_rename = true; }
+};
+#else
 // The same where io_uring is refused: a group's files are flushed one by
 // one.
 class NativeFolderWithoutRing : public NativeFolder {
@@ -180,16 +188,22 @@ class RuntimeContract : public ::testing::Test {
 };
 
 #ifdef _WIN32
-using Runtimes = ::testing::Types<NativeFolder, MemFolder>;
+using NativeFolderWithout = NativeFolderWithoutPosixRename;
 #else
-using Runtimes = ::testing::Types<NativeFolder, NativeFolderWithoutRing, MemFolder>;
+using NativeFolderWithout = NativeFolderWithoutRing;
 #endif
+using Runtimes = ::testing::Types<NativeFolder, NativeFolderWithout, MemFolder>;
 class RuntimeNames {
  public:
   template <typename T>
   static std::string GetName(int) {
     if (std::is_same_v<T, MemFolder>) return "InMemory";
-    return std::is_same_v<T, NativeFolder> ? "Native" : "NativeWithoutRing";
+    if (std::is_same_v<T, NativeFolder>) return "Native";
+#ifdef _WIN32
+    return "NativeWithoutPosixRename";
+#else
+    return "NativeWithoutRing";
+#endif
   }
 };
 TYPED_TEST_SUITE(RuntimeContract, Runtimes, RuntimeNames);

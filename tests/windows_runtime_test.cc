@@ -6,11 +6,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "convert/folder_run.h"
 #include "platform/windows/find_program.h"
 #include "platform/windows/ordinary_file.h"
 #include "platform/windows/utf16.h"
@@ -18,6 +20,7 @@
 #include "platform/windows/windows_error.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
+#include "tests/faulty_runtime.h"
 #include "tests/temp_folder.h"
 
 namespace corvane {
@@ -124,17 +127,114 @@ TEST_F(WindowsRuntimeTest, RefusesDevicesAndBadNames) {
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("bad\xFF.html"); }), 75);
 }
 
-TEST_F(WindowsRuntimeTest, AFileInUseElsewhereIsPermissionDenied) {
+// Opens `name` as another program would, sharing it as `share` says; the
+// handle is closed when the holder goes, or on Release.
+class Holder {
+ public:
+  Holder(const wchar_t* name, DWORD share)
+      : handle_(::CreateFileW(name, GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << ::GetLastError();
+  }
+  ~Holder() { Release(); }
+  void Release() {
+    if (handle_ != INVALID_HANDLE_VALUE)
+      ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// The number of the error a step fails with, and whether it says that
+// another program has the file (0 and false when it does not fail).
+std::pair<int, bool> HeldFailure(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.held(), error.reason() == RuntimeError::kHeldReason) << error.what();
+    return {static_cast<int>(error.number()), error.held()};
+  }
+  return {0, false};
+}
+
+// A file that another program has open without sharing fails each step
+// with 70, saying so, and changes nothing; looking at it needs no sharing.
+TEST_F(WindowsRuntimeTest, AFileHeldByAnotherProgramFailsItsStepsAsHeld) {
   WriteFile("page.html", "keep");
-  const HANDLE other = ::CreateFileW(L"page.html", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("page.html"); }), 70);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("page.html"); }), 70);
-  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("page.html"); }), 70);
-  EXPECT_EQ(FailureNumber([&] { runtime_.StampOf("page.html"); }), 0);
-  ::CloseHandle(other);
+  WriteFile("new.txt", "text");
+  Holder other(L"page.html", 0);
+  const std::pair<int, bool> kHeld{70, true};
+  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForReading("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForWriting("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { runtime_.DeleteFile("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForWriting("new.txt")->RenameOver("page.html"); }),
+            kHeld);
+  EXPECT_EQ(HeldFailure([&] { runtime_.CheckReplaceable("page.html"); }), std::pair(0, false));
+  EXPECT_EQ(HeldFailure([&] { runtime_.StampOf("page.html"); }), std::pair(0, false));
+  other.Release();
   EXPECT_EQ(ReadFile("page.html"), "keep");
+}
+
+// A page, or the old text file it replaces, that another program has open
+// for a moment: the run waits until it is let go and finishes. Held for
+// good, the page stops the run once the waits pass their bound, and it is
+// kept; the waits are counted here, not slept.
+TEST_F(WindowsRuntimeTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
+  const struct {
+    const char* what;
+    const wchar_t* held;
+    DWORD share;
+    bool let_go;
+    std::string error;
+  } kRows[] = {
+      {"page, no sharing", L"p.html", 0, true, ""},
+      {"page, read sharing", L"p.html", FILE_SHARE_READ, true, ""},
+      {"old text file, no sharing", L"p.txt", 0, true, ""},
+      {"old text file, read sharing", L"p.txt", FILE_SHARE_READ, true, ""},
+      {"old text file, every sharing", L"p.txt",
+       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true, ""},
+      {"page, no sharing, held for good", L"p.html", 0, false,
+       "run-time error 70: Permission denied: cannot open file for reading: p.html (another "
+       "program has the file open)"},
+      {"page, read sharing, held for good", L"p.html", FILE_SHARE_READ, false,
+       "run-time error 70: Permission denied: cannot delete file: p.html (another program has "
+       "the file open)"},
+  };
+  const std::string page = "<html>\r\n------------------\r\nStory\r\n------------------\r\n";
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    WriteFile("p.html", page);
+    WriteFile("p.txt", "an older text");
+    Holder other(row.held, row.share);
+    // Records the message and the end instead of ending the test.
+    testing::FaultyRuntime run(runtime_, [] { return std::map<std::string, std::string>(); });
+    std::string error;
+    int waits = 0;
+    try {
+      ConvertFolder(run, {}, {.wait = [&](std::chrono::milliseconds wait) {
+                      if (++waits == 5 && row.let_go) other.Release();
+                      if (row.let_go) std::this_thread::sleep_for(wait);
+                    }});
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+    other.Release();
+    EXPECT_EQ(error, row.error);
+    EXPECT_EQ(run.messages.size(), row.error.empty() ? 1U : 0U);
+    if (row.error.empty()) {
+      EXPECT_FALSE(fs::exists("p.html"));
+      EXPECT_EQ(ReadFile("p.txt"), "p.html\r\n\r\n Story \r\n");
+    } else {
+      EXPECT_GT(waits, 40);
+      EXPECT_EQ(ReadFile("p.html"), page);
+    }
+    EXPECT_EQ(Sorted(runtime_.ListFiles()),
+              Sorted(row.error.empty() ? std::vector<std::string>{"p.txt"}
+                                       : std::vector<std::string>{"p.html", "p.txt"}));
+    fs::remove("p.html");
+    fs::remove("p.txt");
+  }
 }
 
 // Windows deletes no read-only file: such a file is neither replaced nor
@@ -155,7 +255,8 @@ TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
   EXPECT_EQ(refusal([&] { runtime_.OpenForWriting("story.txt"); }), kReadOnly);
   EXPECT_EQ(refusal([&] { runtime_.CheckReplaceable("story.txt"); }), kReadOnly);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("story.txt"); }), 70);
-  EXPECT_EQ(FailureNumber([&] { runtime_.DeleteFile("story.txt"); }), 70);
+  // Not a hold: nothing to wait for.
+  EXPECT_EQ(HeldFailure([&] { runtime_.DeleteFile("story.txt"); }), std::pair(70, false));
   EXPECT_EQ(ReadFile("story.txt"), "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_NORMAL);
 }

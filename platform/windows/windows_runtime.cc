@@ -2,11 +2,13 @@
 //
 //   1. Handles and stamps: an owned HANDLE, and the stamp (identity, size,
 //      last write) read through an open handle.
-//   2. Opening: a regular file and nothing else (OpenRegularFile), and
+//   2. Files that another program has open: telling such a hold from
+//      other failures (HeldByAnother, StepError).
+//   3. Opening: a regular file and nothing else (OpenRegularFile), and
 //      closing with its error seen (CloseChecked).
-//   3. The files: reading (WindowsInputFile) and writing (WindowsOutputFile).
-//   4. Lines on standard output and standard error (WriteLine).
-//   5. The runtime's services: listing, opening, creating new files,
+//   4. The files: reading (WindowsInputFile) and writing (WindowsOutputFile).
+//   5. Lines on standard output and standard error (WriteLine).
+//   6. The runtime's services: listing, opening, creating new files,
 //      flushing a group of files, stamps, the folder's flush, deleting,
 //      the current folder, starting a program, messages and the end of
 //      the program (WindowsRuntime).
@@ -94,12 +96,69 @@ FileStamp StampOfHandle(HANDLE handle, const std::string& operation, const std::
   return StampFromInformation(info);
 }
 
+// Windows lets a program that opens a file keep others from reading,
+// writing or deleting it meanwhile, and virus scanners, indexers and sync
+// clients open every file just saved or changed for a moment. A step that
+// meets such a hold fails with a sharing or lock violation, or with access
+// denied where the hold is one that no sharing can pass (a file that is
+// being deleted, a rename over a file that is open): its error is made by
+// RuntimeError::Held, so that the caller may try again.
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The file is named but is being deleted: the name goes once the last
+// program that has it open lets go.
+constexpr LONG kStatusDeletePending = static_cast<LONG>(0xC0000056);
+
+// The system's own status behind the last error of this thread, which tells
+// apart what its error code folds together ("access denied" for a file
+// being deleted). Zero where it is not known.
+LONG LastStatus() {
+  using Function = LONG(WINAPI*)();
+  static const auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
+  return function != nullptr ? function() : 0;
+}
+
+// Whether a step that wanted `access` to the file `wide` and failed with
+// `error` was stopped by another program that has the file open. Access
+// denied counts only where nothing else explains it: the name is no folder
+// and has no read-only mark, and the same access is granted when others
+// are allowed everything; that is, the user does not lack the right.
+bool HeldByAnother(DWORD error, const std::wstring& wide, DWORD access) {
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  if (LastStatus() == kStatusDeletePending) return true;
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  // Not even the attributes: a file that is being deleted has its name
+  // still, and nothing else.
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastStatus() == kStatusDeletePending;
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+  const HANDLE probe = ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::CloseHandle(probe);
+  return true;
+}
+
+// The error of a step on `name` that failed with `error`: held, or the
+// system's own.
+RuntimeError StepError(DWORD error, const std::wstring& wide, DWORD access,
+                       const std::string& operation, const std::string& name) {
+  if (HeldByAnother(error, wide, access)) {
+    return RuntimeError::Held(ErrorNumberForWindowsError(error), operation, name);
+  }
+  return WindowsError(error, operation, name);
+}
+
 // How a file is opened: the access wanted, what others may do meanwhile,
-// and whether it is created.
+// whether it is created, and whether a read-only mark refuses it (the file
+// is to be written or replaced).
 struct OpenMode {
   DWORD access;
   DWORD share;
   DWORD disposition;
+  bool refuse_read_only = (access & GENERIC_WRITE) != 0;
 };
 
 // Opens `name` as a regular file and nothing else: a folder, a device and a
@@ -114,12 +173,17 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
   const auto read_only = [&] {
     return RuntimeError(ErrorNumber::kPermissionDenied, operation, name, "it is read-only");
   };
-  const bool writing = (mode.access & GENERIC_WRITE) != 0;
   const std::wstring wide = WideName(name, operation);
   Handle file(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, mode.disposition,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
+    // A file being deleted is as good as gone to whoever looks for one; to
+    // whoever makes one of that name it holds the name until it goes.
+    if (error == ERROR_ACCESS_DENIED && LastStatus() == kStatusDeletePending &&
+        mode.disposition == OPEN_EXISTING) {
+      throw RuntimeError(ErrorNumber::kFileNotFound, operation, name, "it is being deleted");
+    }
     // A folder cannot be opened as a file and says "access denied"; it is
     // not a matter of permissions.
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -127,9 +191,9 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
       if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
       }
-      if (writing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) throw read_only();
+      if (mode.refuse_read_only && (attributes & FILE_ATTRIBUTE_READONLY) != 0) throw read_only();
     }
-    throw WindowsError(error, operation, name);
+    throw StepError(error, wide, mode.access, operation, name);
   }
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) {  // NUL, CON, COM1, a pipe, ...
     throw RuntimeError(ErrorNumber::kPathFileAccessError, operation, name, kNotRegular);
@@ -145,7 +209,9 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
   }
   // Windows refuses to write a read-only file, but wine run by root lets
   // the owner write it: the refusal is made here too.
-  if (writing && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) throw read_only();
+  if (mode.refuse_read_only && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    throw read_only();
+  }
   if (stamp != nullptr) *stamp = StampOfHandle(file.get(), operation, name);
   if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // A file kept by a cloud service or the like: opened once more as a
@@ -153,7 +219,7 @@ Handle OpenRegularFile(const std::string& name, OpenMode mode, const std::string
     file.Reset();
     file = Handle(::CreateFileW(wide.c_str(), mode.access, mode.share, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) throw WindowsError(::GetLastError(), operation, name);
+    if (!file.valid()) throw StepError(::GetLastError(), wide, mode.access, operation, name);
   }
   return file;
 }
@@ -176,6 +242,10 @@ class WindowsInputFile final : public InputFile {
                     nullptr)) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_HANDLE_EOF) return 0;
+      // A part of the file locked by another program (LockFileEx).
+      if (error == ERROR_LOCK_VIOLATION) {
+        throw RuntimeError::Held(ErrorNumberForWindowsError(error), "cannot read file", name_);
+      }
       throw WindowsError(error, "cannot read file", name_);
     }
     return count;
@@ -190,6 +260,21 @@ class WindowsInputFile final : public InputFile {
   std::string name_;
   FileStamp stamp_;
 };
+
+// The flags of a rename by FileRenameInfoEx: replace an existing file, and
+// do it as POSIX does, whoever has that file open with delete sharing.
+// (Older SDK headers name neither the class nor the flags.)
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+
+// Whether a rename by FileRenameInfoEx failed with `error` because the
+// system or the file system does not offer it (Windows before 10, FAT, a
+// share, wine): the classic rename is then tried.
+bool RenameExRefused(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+         error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
+}
 
 // Writes go straight to the system: the program writes each text file in
 // four pieces, so a buffer of its own would save next to nothing.
@@ -229,18 +314,37 @@ class WindowsOutputFile final : public OutputFile {
   // rename included. On FAT the file's directory entry carries its name and
   // is written out by the same call. (MoveFileEx's MOVEFILE_WRITE_THROUGH
   // would not do: it covers only a move done as a copy and a delete.)
+  //
+  // An old file of that name that another program has open is replaced
+  // where the system can: with POSIX semantics (NTFS on Windows 10 and
+  // later), the other program keeps the old file, nameless, and allowed
+  // deletion. Where that call is refused, the classic rename replaces no
+  // file that is open, and the error says the file is held.
   void RenameOver(const std::string& target) override {
     static const std::string kOperation = "cannot replace file";
     const std::wstring wide = WideName(target, kOperation);
     std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
     std::memcpy(info->FileName, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-    if (!windows::system_calls.set_file_information_by_handle(file_.get(), FileRenameInfo, info,
-                                                              static_cast<DWORD>(buffer.size()))) {
-      throw WindowsError(::GetLastError(), kOperation, target);
+    const auto rename = [&](FILE_INFO_BY_HANDLE_CLASS kind) {
+      return windows::system_calls.set_file_information_by_handle(
+                 file_.get(), kind, info, static_cast<DWORD>(buffer.size())) != FALSE;
+    };
+    // The same field: a flag word in the newer call, a BOOLEAN in the
+    // classic one.
+    DWORD flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    std::memcpy(info, &flags, sizeof flags);
+    if (!rename(kFileRenameInfoEx)) {
+      DWORD error = ::GetLastError();
+      if (RenameExRefused(error)) {
+        flags = 0;
+        std::memcpy(info, &flags, sizeof flags);
+        info->ReplaceIfExists = TRUE;
+        error = rename(FileRenameInfo) ? ERROR_SUCCESS : ::GetLastError();
+      }
+      if (error != ERROR_SUCCESS) throw StepError(error, wide, DELETE, kOperation, target);
     }
     name_ = target;
     if (!windows::system_calls.flush_file_buffers(file_.get())) {
@@ -358,12 +462,14 @@ std::unique_ptr<OutputFile> WindowsRuntime::CreateNewFile(const std::string& nam
 }
 
 std::optional<FileStamp> WindowsRuntime::CheckReplaceable(const std::string& name) {
-  // The same open as `OpenForWriting`, without creating or emptying: it
-  // meets the same refusals (a link, a device, a read-only file, a file
-  // that another program has open) with the same errors.
+  // The same refusals as `OpenForWriting` (a link, a device, a read-only
+  // file) with the same errors, from an open that asks only for the
+  // attributes and keeps nobody out: another program that has the file
+  // open is met, and waited for, by the rename that replaces it.
   FileStamp stamp;
   try {
-    OpenRegularFile(name, {GENERIC_WRITE, 0, OPEN_EXISTING}, "cannot create file", &stamp);
+    OpenRegularFile(name, {FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, true},
+                    "cannot create file", &stamp);
   } catch (const RuntimeError& error) {
     if (error.number() == ErrorNumber::kFileNotFound) return std::nullopt;
     throw;
@@ -395,8 +501,9 @@ void WindowsRuntime::SyncDirectory() {
 
 void WindowsRuntime::DeleteFile(const std::string& name) {
   static const std::string kOperation = "cannot delete file";
-  if (!windows::system_calls.delete_file(WideName(name, kOperation).c_str())) {
-    throw WindowsError(::GetLastError(), kOperation, name);
+  const std::wstring wide = WideName(name, kOperation);
+  if (!windows::system_calls.delete_file(wide.c_str())) {
+    throw StepError(::GetLastError(), wide, DELETE, kOperation, name);
   }
 }
 
