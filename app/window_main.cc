@@ -20,8 +20,8 @@
 
 #include "app/version.h"
 #include "gui/qt/qt_form.h"
-#include "gui/qt/qt_runtime.h"
-#include "platform/console_exit.h"
+#include "gui/qt/qt_user.h"
+#include "platform/console_user.h"
 #include "platform/native_runtime.h"
 #include "window/form.h"
 #include "window/main_window.h"
@@ -162,10 +162,12 @@ int main(int argc, char* argv[]) {
   }
   QApplication::setWindowIcon(icon);
 
-  corvane::NativeRuntime native("corvane2txt");
-  corvane::QtRuntime runtime(native, corvane::kProgramTitle);
+  corvane::NativeFileSystem files;
+  corvane::NativeProgramStarter programs;
+  corvane::ConsoleUser console("corvane2txt");
+  corvane::QtUser user(console, corvane::kProgramTitle);
   corvane::QtForm form(corvane::Form1());
-  corvane::MainWindow main_window(form, runtime);
+  corvane::MainWindow main_window(form, {files, programs, user});
   form.SetEvents(&main_window);
   form.Show();
   return QApplication::exec();

@@ -40,11 +40,11 @@ constexpr std::size_t kReadChunk = 256 * 1024;
 // when it was opened, or nullopt when there is no such page any more. The
 // page is closed on return. A failing read or close throws: a page that was
 // not read to its end gives no text.
-std::optional<FileStamp> ReadPage(Runtime& runtime, const std::string& page,
+std::optional<FileStamp> ReadPage(FileSystem& files, const std::string& page,
                                   ArticleExtractor& extractor, std::vector<char>& buffer) {
   std::unique_ptr<InputFile> file;
   try {
-    file = runtime.OpenForReading(page);
+    file = files.OpenForReading(page);
   } catch (const RuntimeError& error) {
     if (error.number() == ErrorNumber::kFileNotFound) return std::nullopt;
     throw;
@@ -103,11 +103,11 @@ struct Failure {
 // One run over the pages of the current folder (see ConvertFolder).
 class FolderRun {
  public:
-  FolderRun(Runtime& runtime, const GroupLimits& limits, const Patience& patience)
-      : runtime_(runtime), limits_(limits), patience_(patience), buffer_(kReadChunk) {}
+  FolderRun(FileSystem& files, const GroupLimits& limits, const Patience& patience)
+      : files_(files), limits_(limits), patience_(patience), buffer_(kReadChunk) {}
 
   void Run() {
-    const std::vector<std::string> pages = FindPages(runtime_);
+    const std::vector<std::string> pages = FindPages(files_);
     for (std::size_t next = 0; next < pages.size();) {
       std::vector<PendingPage> group;
       std::uint64_t bytes = 0;
@@ -177,7 +177,7 @@ class FolderRun {
     // here, before the page is read; so does a name that reaches a text file
     // of this run.
     if (const std::optional<FileStamp> existing =
-            Patiently([&] { return runtime_.CheckReplaceable(text_file); })) {
+            Patiently([&] { return files_.CheckReplaceable(text_file); })) {
       for (const auto& [stamp, earlier_page] : written_files_) {
         if (SameFile(stamp, *existing)) throw AlreadyWritten(page, text_file, earlier_page);
       }
@@ -185,7 +185,7 @@ class FolderRun {
     try {
       PendingPage pending{index, page, text_file, TemporaryNameFor(text_file), {}, {}, 0};
       const std::optional<FileStamp> read =
-          Patiently([&] { return ReadPage(runtime_, page, extractor_, buffer_); });
+          Patiently([&] { return ReadPage(files_, page, extractor_, buffer_); });
       if (!read) return std::nullopt;
       pending.read_stamp = *read;
       const std::string_view article = extractor_.FinishArticle(page);
@@ -221,7 +221,7 @@ class FolderRun {
     std::optional<FileStamp> leftover;
     OnTextFile(pending.text_file, [&] {
       try {
-        leftover = runtime_.StampOf(pending.temporary);
+        leftover = files_.StampOf(pending.temporary);
       } catch (const RuntimeError& error) {
         if (error.number() != ErrorNumber::kFileNotFound) throw;
       }
@@ -235,14 +235,13 @@ class FolderRun {
       // The same refusals as for a text file (a link, a folder, a read-only
       // file), then the leftover goes.
       OnTextFile(pending.text_file, [&] {
-        Patiently([&] { return runtime_.CheckReplaceable(pending.temporary); });
-        Patiently([&] { runtime_.DeleteFile(pending.temporary); });
+        Patiently([&] { return files_.CheckReplaceable(pending.temporary); });
+        Patiently([&] { files_.DeleteFile(pending.temporary); });
       });
     }
     std::unique_ptr<OutputFile> file;
-    OnTextFile(pending.text_file, [&] {
-      file = Patiently([&] { return runtime_.CreateNewFile(pending.temporary); });
-    });
+    OnTextFile(pending.text_file,
+               [&] { file = Patiently([&] { return files_.CreateNewFile(pending.temporary); }); });
     return file;
   }
 
@@ -252,7 +251,7 @@ class FolderRun {
   void Discard(PendingPage& pending) {
     pending.file.reset();  // Windows deletes no file that is open
     try {
-      runtime_.DeleteFile(pending.temporary);
+      files_.DeleteFile(pending.temporary);
     } catch (const RuntimeError&) {
     }
   }
@@ -277,7 +276,7 @@ class FolderRun {
   void Finish(std::vector<PendingPage>& group) {
     std::vector<OutputFile*> files;
     for (const PendingPage& pending : group) files.push_back(pending.file.get());
-    const std::vector<std::optional<RuntimeError>> flushed = runtime_.SyncFiles(files);
+    const std::vector<std::optional<RuntimeError>> flushed = files_.SyncFiles(files);
     for (std::size_t i = 0; i < group.size(); ++i) {
       if (flushed[i]) {
         Fail(group[i].index, OnTextFile(*flushed[i], group[i].text_file));
@@ -309,7 +308,7 @@ class FolderRun {
     }
     if (group.empty()) return;
     try {
-      runtime_.SyncDirectory();
+      files_.SyncDirectory();
     } catch (const RuntimeError& error) {
       Fail(group.front().index, error);
       return;
@@ -320,11 +319,11 @@ class FolderRun {
         // the page that was read: one written to meanwhile stays. (Looked
         // at again after each wait: a holder may be one that changes it.)
         Patiently([&] {
-          if (runtime_.StampOf(pending.page) != pending.read_stamp) {
+          if (files_.StampOf(pending.page) != pending.read_stamp) {
             throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot delete page",
                                pending.page, "it changed after it was read, so it was kept");
           }
-          runtime_.DeleteFile(pending.page);
+          files_.DeleteFile(pending.page);
         });
       } catch (const RuntimeError& error) {
         Fail(pending.index, error);
@@ -333,7 +332,7 @@ class FolderRun {
     }
   }
 
-  Runtime& runtime_;
+  FileSystem& files_;
   GroupLimits limits_;
   Patience patience_;
   ArticleExtractor extractor_;
@@ -385,17 +384,18 @@ std::string TemporaryNameFor(std::string_view text_file) {
   return name;
 }
 
-std::vector<std::string> FindPages(Runtime& runtime) {
-  std::vector<std::string> pages = runtime.ListFiles();
+std::vector<std::string> FindPages(FileSystem& files) {
+  std::vector<std::string> pages = files.ListFiles();
   std::erase_if(pages, [](const std::string& name) { return !IsPageName(name); });
   std::sort(pages.begin(), pages.end());
   return pages;
 }
 
-void ConvertFolder(Runtime& runtime, const GroupLimits& limits, const Patience& patience) {
-  FolderRun(runtime, limits, patience).Run();
-  runtime.ShowMessage("Finished");
-  runtime.EndProgram(0);
+void ConvertFolder(FileSystem& files, User& user, const GroupLimits& limits,
+                   const Patience& patience) {
+  FolderRun(files, limits, patience).Run();
+  user.ShowMessage("Finished");
+  user.EndProgram(0);
 }
 
 }  // namespace corvane

@@ -9,12 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/file_system.h"
+#include "platform/user.h"
 
 namespace corvane {
 
 // True for the names of saved pages: names ending in ".html" in any letter
-// case. (Hidden files never reach this test: the runtime does not list them.)
+// case. (Hidden files never reach this test: the file system does not list them.)
 bool IsPageName(std::string_view name);
 
 // The text file's name for a page: the page's name without its last four
@@ -31,7 +32,7 @@ std::string TemporaryNameFor(std::string_view text_file);
 
 // The pages among the ordinary files of the current folder, in byte order
 // of their names.
-std::vector<std::string> FindPages(Runtime& runtime);
+std::vector<std::string> FindPages(FileSystem& files);
 
 // How many pages are made durable together: their temporary files held
 // open, flushed at once, and their text not yet flushed.
@@ -71,7 +72,7 @@ struct Patience {
 
 // Converts every page of the current folder: reads it, writes its text
 // beside it as a .txt file, flushed to disk, and only then deletes the page.
-// Afterwards shows "Finished" and ends the program with status 0.
+// Afterwards shows `user` "Finished" and ends the program with status 0.
 //
 // A text file is written whole or not at all: into its temporary file,
 // which is flushed to disk and then renamed over the text file's name, and
@@ -99,6 +100,7 @@ struct Patience {
 // text file was already renamed into place when its group failed, at the
 // folder's flush or at its own check, keeps that complete text file beside
 // it.) The caller reports the error and ends the program.
-void ConvertFolder(Runtime& runtime, const GroupLimits& limits = {}, const Patience& patience = {});
+void ConvertFolder(FileSystem& files, User& user, const GroupLimits& limits = {},
+                   const Patience& patience = {});
 
 }  // namespace corvane

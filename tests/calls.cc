@@ -32,8 +32,6 @@ std::string_view NameOf(Call call) {
       return "DeleteFile";
     case Call::kCurrentDirectory:
       return "CurrentDirectory";
-    case Call::kStartProgram:
-      return "StartProgram";
   }
   return "?";
 }
@@ -66,8 +64,6 @@ std::string OperationOf(Call call) {
       return "cannot delete file";
     case Call::kCurrentDirectory:
       return "cannot find the current folder";
-    case Call::kStartProgram:
-      return "cannot start program";
   }
   return "";
 }

@@ -1,13 +1,16 @@
-// The calls a runtime and its files can be asked for, as the test runtimes
-// record them, and the failures a test can inject into them.
+// The calls a file system and its files can be asked for, as the test
+// file systems record them, and the failures a test can inject into them.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace corvane::testing {
 
@@ -26,7 +29,6 @@ enum class Call {
   kSyncDirectory,
   kDeleteFile,
   kCurrentDirectory,
-  kStartProgram,
 };
 
 // "Read", "SyncDirectory", ...: for test messages.
@@ -35,6 +37,21 @@ std::string_view NameOf(Call call);
 // What the POSIX runtime says it was doing when a call of this kind fails:
 // "cannot read file", ...
 std::string OperationOf(Call call);
+
+// The calls a fake was asked for, and the hook a test runs before each.
+struct CallRecord {
+  // Every call so far, with the file it concerned.
+  std::vector<std::pair<Call, std::string>> calls;
+  // Called before every call, with the call and the file it concerns: a
+  // test can change the folder from here, or make the call fail by
+  // throwing.
+  std::function<void(Call, const std::string&)> before_call;
+
+  void Record(Call call, const std::string& file) { calls.emplace_back(call, file); }
+  void RunHook(Call call, const std::string& file) const {
+    if (before_call) before_call(call, file);
+  }
+};
 
 // A failure to inject.
 struct Fault {

@@ -78,6 +78,19 @@ TEST(Cli, StopsAtTheFirstBadPage) {
   EXPECT_EQ(FolderContents(folder.path()), (std::vector<std::string>{"a.txt", "b.html", "c.html"}));
 }
 
+// Whatever the run throws ends in one line and status 1, even an exception
+// of a type the program never raises itself.
+TEST(Cli, AnUnexpectedFailureIsOneLineAndStatusOne) {
+  TempFolder folder;
+  const ProgramResult result = testing::RunProgram(CORVANE_FAILING_CLI_PATH, folder.path(), {});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "corvane2txt-cli: run-time error 5: Invalid procedure call or argument: unexpected "
+            "failure (a planted failure)" +
+                std::string(kLineEnd));
+}
+
 #ifndef _WIN32
 TEST(Cli, AFifoNamedLikeAPageIsLeftAlone) {
   TempFolder folder;

@@ -238,12 +238,12 @@ DiskRecord::~DiskRecord() {
 }
 
 void DiskRecord::FailWrites(const std::string& name, int error) {
-  const FileStamp stamp = runtime_.StampOf(name);
+  const FileStamp stamp = files_.StampOf(name);
   write_faults_[{stamp.device, stamp.inode}] = error;
 }
 
 void DiskRecord::FailFlushes(const std::string& name, int error) {
-  const FileStamp stamp = runtime_.StampOf(name);
+  const FileStamp stamp = files_.StampOf(name);
   flush_faults_[{stamp.device, stamp.inode}] = error;
 }
 
@@ -282,7 +282,7 @@ std::map<std::string, Identity> DiskRecord::Names() {
     if (entry.is_symlink() || !entry.is_regular_file()) continue;
     const std::u8string name = entry.path().filename().u8string();
     try {
-      const FileStamp stamp = runtime_.StampOf(std::string(name.begin(), name.end()));
+      const FileStamp stamp = files_.StampOf(std::string(name.begin(), name.end()));
       names[std::string(name.begin(), name.end())] = {stamp.device, stamp.inode};
     } catch (const RuntimeError&) {
       // Gone since it was listed.

@@ -1,12 +1,12 @@
-// What the system's own runtime did to the disk, recorded at its table of
+// What the system's own file system did to the disk, recorded at its table of
 // system calls (platform/posix/system_calls.h, platform/windows/
 // system_calls.h) where each call happens, and what a power cut would keep
-// of the current folder by that record alone, whatever the runtime said.
+// of the current folder by that record alone, whatever the file system said.
 //
 // The account, file by file (by identity, whatever its names):
 //   - a file written through the table keeps after a power cut the bytes
 //     written before its last flush that returned; each such file is
-//     written once, from its start, as the runtime writes its files;
+//     written once, from its start, as the file system writes its files;
 //   - a name made, renamed or replaced reaches the disk once the folder is
 //     flushed after it; on Windows, where no folder is flushed, once the
 //     file it names is flushed after it;
@@ -84,7 +84,7 @@ class DiskRecord {
  private:
   std::optional<std::string> DurableBytes(const Identity& file);
 
-  NativeRuntime runtime_{"test"};  // for the stamps, as the runtime takes them
+  NativeFileSystem files_;  // for the stamps, as the file system takes them
   std::map<Identity, std::string> written_;
   std::map<Identity, std::string> flushed_;
   std::map<Identity, std::string> originals_;  // of files the table did not write

@@ -11,8 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/posix_runtime.h"
-#include "platform/runtime_wrapper.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_program_starter.h"
+#include "tests/recorded_runtime.h"
 #include "tests/temp_folder.h"
 #include "window/maker.h"
 
@@ -24,38 +25,23 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-// The real runtime, but the opener is only recorded.
-class RecordingOpener : public RuntimeWrapper {
- public:
-  RecordingOpener() : RuntimeWrapper(real_) {}
-  std::vector<std::vector<std::string>> started;
-  void StartProgram(const std::string& program,
-                    const std::vector<std::string>& arguments) override {
-    std::vector<std::string> command{program};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    started.push_back(command);
-  }
-
- private:
-  PosixRuntime real_{"test"};
-};
-
 const std::string kShortcutLine = std::string(kDonationAddress) + "\r\n";
 const std::vector<std::string> kOpenerCommand{"xdg-open", std::string(kDonationAddress)};
 
 TEST(DonationLink, WritesOneLineEachRunAndStartsTheOpener) {
   TempFolder folder;
   WriteFile("donate.url", "[InternetShortcut]\r\nURL=http://old.example/a/much/longer/address\r\n");
-  RecordingOpener runtime;
-  OpenDonationLink(runtime);
+  PosixFileSystem files;
+  testing::RecordingStarter programs;  // the opener only recorded
+  OpenDonationLink(files, programs);
   EXPECT_EQ(ReadFile("donate.url"), kShortcutLine);
-  OpenDonationLink(runtime);
+  OpenDonationLink(files, programs);
   EXPECT_EQ(ReadFile("donate.url"), kShortcutLine);
-  EXPECT_EQ(runtime.started,
+  EXPECT_EQ(programs.started,
             (std::vector<std::vector<std::string>>{kOpenerCommand, kOpenerCommand}));
 }
 
-// In a folder whose name has blanks and shell characters, the real runtime
+// In a folder whose name has blanks and shell characters, the real starter
 // starts the opener with the address as its one argument; no shell sees
 // anything.
 TEST(DonationLink, TheOpenerGetsTheAddressAsItsOneArgument) {
@@ -76,8 +62,9 @@ TEST(DonationLink, TheOpenerGetsTheAddressAsItsOneArgument) {
   fs::create_directory(odd);
   fs::current_path(odd);
 
-  PosixRuntime runtime("test");
-  OpenDonationLink(runtime);
+  PosixFileSystem files;
+  PosixProgramStarter programs;
+  OpenDonationLink(files, programs);
   ::setenv("PATH", old_path.c_str(), 1);
   for (int i = 0; i < 500 && !fs::exists(log); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -91,14 +78,15 @@ TEST(DonationLink, TheOpenerGetsTheAddressAsItsOneArgument) {
 TEST(DonationLink, AShortcutThatCannotBeWrittenStopsBeforeTheOpener) {
   TempFolder folder;
   fs::create_directory("donate.url");
-  RecordingOpener runtime;
+  PosixFileSystem files;
+  testing::RecordingStarter programs;
   try {
-    OpenDonationLink(runtime);
+    OpenDonationLink(files, programs);
     ADD_FAILURE() << "no error";
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.file(), "donate.url");
   }
-  EXPECT_TRUE(runtime.started.empty());
+  EXPECT_TRUE(programs.started.empty());
 }
 
 }  // namespace

@@ -31,8 +31,8 @@
 #include "platform/native_runtime.h"
 #include "tests/case_name.h"
 #include "tests/disk_record.h"
-#include "tests/faulty_runtime.h"
-#include "tests/mem_runtime.h"
+#include "tests/faulty_file_system.h"
+#include "tests/recorded_runtime.h"
 #include "tests/temp_folder.h"
 
 #ifdef _WIN32
@@ -46,8 +46,9 @@ namespace fs = std::filesystem;
 using testing::Call;
 using testing::Disk;
 using testing::Fault;
-using testing::FaultyRuntime;
-using testing::MemRuntime;
+using testing::FaultyFileSystem;
+using testing::MemFileSystem;
+using testing::RecordingUser;
 
 const std::string kRule(18, '-');
 
@@ -118,14 +119,14 @@ void PrintTo(const SweepCase& c, std::ostream* out) { *out << c.what; }
 class Folder {
  public:
   virtual ~Folder() = default;
-  virtual Runtime& runtime() = 0;
+  virtual FileSystem& runtime() = 0;
   virtual std::map<std::string, std::string> Now() = 0;
   // The folder after a power cut now, the run having gone through
-  // `faulty` (see FaultyRuntime::PowerCut).
-  virtual Disk PowerCut(FaultyRuntime& faulty, bool changes_arrived) = 0;
+  // `faulty` (see FaultyFileSystem::PowerCut).
+  virtual Disk PowerCut(FaultyFileSystem& faulty, bool changes_arrived) = 0;
   // A fault wrapper over the runtime.
-  std::unique_ptr<FaultyRuntime> Faulty() {
-    return std::make_unique<FaultyRuntime>(runtime(), [this] { return Now(); });
+  std::unique_ptr<FaultyFileSystem> Faulty() {
+    return std::make_unique<FaultyFileSystem>(runtime(), [this] { return Now(); });
   }
 };
 
@@ -137,17 +138,17 @@ class MemFolder final : public Folder {
     for (const auto& [existing, name] : c.links) memory_.Link(existing, name);
     memory_.case_folding = c.case_folding;
     memory_.Add("notes.txt", "not a page");
-    memory_.Add(".hidden.html", Page("hidden"), MemRuntime::Kind::kHidden);
+    memory_.Add(".hidden.html", Page("hidden"), MemFileSystem::Kind::kHidden);
   }
-  Runtime& runtime() override { return memory_; }
+  FileSystem& runtime() override { return memory_; }
   std::map<std::string, std::string> Now() override { return memory_.Now(); }
   // Memory has no disk: the wrapper's account, by what the runtime answered.
-  Disk PowerCut(FaultyRuntime& faulty, bool changes_arrived) override {
+  Disk PowerCut(FaultyFileSystem& faulty, bool changes_arrived) override {
     return faulty.PowerCut(changes_arrived);
   }
 
  private:
-  MemRuntime memory_;
+  MemFileSystem memory_;
 };
 
 // A scratch folder on disk, made the current folder while it lives.
@@ -164,10 +165,10 @@ class DiskFolder final : public Folder {
 #endif
     record_.emplace();
   }
-  Runtime& runtime() override { return native_; }
+  FileSystem& runtime() override { return native_; }
   // What the system calls themselves made durable, whatever the runtime
   // answered.
-  Disk PowerCut(FaultyRuntime&, bool changes_arrived) override {
+  Disk PowerCut(FaultyFileSystem&, bool changes_arrived) override {
     return record_->PowerCut(changes_arrived);
   }
   std::map<std::string, std::string> Now() override {
@@ -186,7 +187,7 @@ class DiskFolder final : public Folder {
 
  private:
   testing::TempFolder temp_;
-  NativeRuntime native_{"test"};
+  NativeFileSystem native_;
   std::optional<testing::DiskRecord> record_;  // from once the folder is made
 };
 
@@ -200,10 +201,11 @@ std::string NamedInErrors(const std::string& file) {
 }
 
 // Runs the conversion as the programs do; returns the error it stopped with.
-std::optional<RuntimeError> RunConversion(Runtime& runtime, const GroupLimits& limits = {},
+std::optional<RuntimeError> RunConversion(FileSystem& files, RecordingUser& user,
+                                          const GroupLimits& limits = {},
                                           const Patience& patience = {}) {
   try {
-    ConvertFolder(runtime, limits, patience);
+    ConvertFolder(files, user, limits, patience);
     return std::nullopt;
   } catch (const RuntimeError& error) {
     return error;
@@ -216,7 +218,7 @@ using Files = std::map<std::string, std::string>;
 // cut right now would leave it: every page is there, unchanged, or gone
 // with its complete text file; every other file that was there holds what
 // it held or, if it is a page's text file, that page's complete text.
-void ExpectNothingLost(Folder& files, FaultyRuntime& runtime, const Files& before,
+void ExpectNothingLost(Folder& files, FaultyFileSystem& runtime, const Files& before,
                        const SweepCase& folder, const Files& texts) {
   std::map<std::string, Disk> views = {
       {"now", {}},
@@ -299,9 +301,10 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
   // folder has.
   Files texts;
   for (const auto& [page, bytes] : folder.pages) {
-    MemRuntime alone;
+    MemFileSystem alone;
+    RecordingUser user;
     alone.Add(page, bytes);
-    if (!RunConversion(alone))
+    if (!RunConversion(alone, user))
       texts[TextFileNameFor(page)] = *alone.Contents(TextFileNameFor(page));
   }
 
@@ -311,16 +314,17 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
   {
     const std::unique_ptr<Folder> files = Prepared(where, folder);
     before = files->Now();
-    const std::unique_ptr<FaultyRuntime> clean = files->Faulty();
-    const std::optional<RuntimeError> clean_error = RunConversion(*clean, limits);
+    const std::unique_ptr<FaultyFileSystem> clean = files->Faulty();
+    RecordingUser user;
+    const std::optional<RuntimeError> clean_error = RunConversion(*clean, user, limits);
     ExpectNothingLost(*files, *clean, before, folder, texts);
     calls = clean->calls;
     if (clean_error) {
-      EXPECT_TRUE(clean->messages.empty());
-      EXPECT_FALSE(clean->end_status.has_value());
+      EXPECT_TRUE(user.messages.empty());
+      EXPECT_FALSE(user.end_status.has_value());
     } else {
-      EXPECT_EQ(clean->messages, std::vector<std::string>{"Finished"});
-      EXPECT_EQ(clean->end_status, 0);
+      EXPECT_EQ(user.messages, std::vector<std::string>{"Finished"});
+      EXPECT_EQ(user.end_status, 0);
       // A run that ends well leaves no temporary file, not even a leftover.
       for (const auto& [name, bytes] : clean->Now()) EXPECT_FALSE(IsTemporaryName(name)) << name;
     }
@@ -362,9 +366,10 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
                     : fault.from_then_on ? ", from then on"
                                          : ", once"));
       const std::unique_ptr<Folder> files = Prepared(where, folder);
-      const std::unique_ptr<FaultyRuntime> runtime = files->Faulty();
+      const std::unique_ptr<FaultyFileSystem> runtime = files->Faulty();
       runtime->fault = fault;
-      const std::optional<RuntimeError> error = RunConversion(*runtime, limits);
+      RecordingUser user;
+      const std::optional<RuntimeError> error = RunConversion(*runtime, user, limits);
       ++runs;
 
       // The run reported an error with the number, the operation and the
@@ -385,8 +390,8 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       }
       EXPECT_FALSE(error->operation().empty());
       EXPECT_EQ(error->reason(), std::strerror(fault.error));
-      EXPECT_TRUE(runtime->messages.empty()) << "a failed run said " << runtime->messages[0];
-      EXPECT_FALSE(runtime->end_status.has_value());
+      EXPECT_TRUE(user.messages.empty()) << "a failed run said " << user.messages[0];
+      EXPECT_FALSE(user.end_status.has_value());
 
       // After the failing call the run only finishes what it had begun
       // before it: no page is read and no file made; a page deleted then
@@ -460,18 +465,19 @@ TEST_P(FaultSweep, TroubleThatPassesChangesNothing) {
   };
   auto outcome = [&](const Trouble& trouble) {
     const std::unique_ptr<Folder> files = Prepared(where, folder);
-    const std::unique_ptr<FaultyRuntime> runtime = files->Faulty();
+    const std::unique_ptr<FaultyFileSystem> runtime = files->Faulty();
     runtime->open_files_limit = trouble.open_files_limit;
     runtime->holds_per_step = trouble.holds_per_step;
-    const std::optional<RuntimeError> error =
-        RunConversion(*runtime, GroupLimits{.pages = group_size}, Patience{.wait = [](auto) {}});
+    RecordingUser user;
+    const std::optional<RuntimeError> error = RunConversion(
+        *runtime, user, GroupLimits{.pages = group_size}, Patience{.wait = [](auto) {}});
     // Each file by its size and a digest of its bytes, which a failure
     // prints in a line.
     std::map<std::string, std::pair<std::size_t, std::size_t>> folder_now;
     for (const auto& [name, bytes] : files->Now()) {
       folder_now[name] = {bytes.size(), std::hash<std::string>{}(bytes)};
     }
-    return std::tuple(error ? std::string(error->what()) : "", runtime->messages, folder_now);
+    return std::tuple(error ? std::string(error->what()) : "", user.messages, folder_now);
   };
   const auto untroubled = outcome({});
   for (const std::size_t limit : {1, 2, 3}) {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/faulty_runtime.h"
-#include "tests/mem_runtime.h"
+#include "tests/faulty_file_system.h"
+#include "tests/recorded_runtime.h"
 
 namespace corvane {
 namespace {
@@ -25,9 +25,9 @@ std::string Page(const std::string& article) {
 
 // Runs the conversion; returns the error it stopped with, or "" when it
 // finished.
-std::string RunConversion(Runtime& runtime) {
+std::string RunConversion(FileSystem& files, testing::RecordingUser& user) {
   try {
-    ConvertFolder(runtime);
+    ConvertFolder(files, user);
     return "";
   } catch (const RuntimeError& error) {
     return error.what();
@@ -68,9 +68,9 @@ TEST(PageNames, TemporaryNamesFitAndStayApart) {
 TEST(ConvertFolder, EmptyFolderFinishesAtOnce) {
   MemRuntime runtime;
   runtime.Add("notes.txt", "keep");
-  EXPECT_EQ(RunConversion(runtime), "");
-  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
-  EXPECT_EQ(runtime.end_status, 0);
+  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
+  EXPECT_EQ(runtime.user.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(runtime.user.end_status, 0);
   EXPECT_EQ(runtime.names.size(), 1U);
 }
 
@@ -79,19 +79,19 @@ TEST(ConvertFolder, ConvertsEveryPageAndDeletesIt) {
   runtime.Add("story.html", Page("Hello <b>world</b>. Continue reading"));
   runtime.Add("other.html", Page("Other"));
   runtime.Add("story.txt", "an old text file that is replaced");
-  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
   EXPECT_EQ(runtime.Contents("story.txt"), "story.html\r\n\r\n Hello world.  \r\n");
   EXPECT_EQ(runtime.Contents("other.txt"), "other.html\r\n\r\n Other \r\n");
   EXPECT_FALSE(runtime.Contents("story.html"));
   EXPECT_FALSE(runtime.Contents("other.html"));
-  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
-  EXPECT_EQ(runtime.end_status, 0);
+  EXPECT_EQ(runtime.user.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(runtime.user.end_status, 0);
 }
 
 TEST(ConvertFolder, UpperCaseExtensionGivesLowerCaseTxt) {
   MemRuntime runtime;
   runtime.Add("A.HTML", Page("x"));
-  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
   EXPECT_EQ(runtime.Contents("A.txt"), "A.HTML\r\n\r\n x \r\n");
 }
 
@@ -99,12 +99,12 @@ TEST(ConvertFolder, LeavesEverythingButPagesAlone) {
   MemRuntime runtime;
   runtime.Add("story.htm", Page("a"));
   runtime.Add("story.html.bak", Page("a"));
-  runtime.Add("x.html", "", MemRuntime::Kind::kFolder);
-  runtime.Add("link.html", "", MemRuntime::Kind::kSymlink);
-  runtime.Add("pipe.html", "", MemRuntime::Kind::kFifo);
-  runtime.Add(".hidden.html", Page("a"), MemRuntime::Kind::kHidden);
+  runtime.Add("x.html", "", testing::MemFileSystem::Kind::kFolder);
+  runtime.Add("link.html", "", testing::MemFileSystem::Kind::kSymlink);
+  runtime.Add("pipe.html", "", testing::MemFileSystem::Kind::kFifo);
+  runtime.Add(".hidden.html", Page("a"), testing::MemFileSystem::Kind::kHidden);
   const auto before = runtime.names.size();
-  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
   EXPECT_EQ(runtime.names.size(), before);
 }
 
@@ -113,7 +113,7 @@ TEST(ConvertFolder, ReadsInAnySizeOfChunk) {
     MemRuntime runtime;
     runtime.read_size = read_size;
     runtime.Add("p.html", "a\r\n" + R + "\r\nl1\rl2\nl3\r\n\r\n" + R + "\r\nz");
-    EXPECT_EQ(RunConversion(runtime), "");
+    EXPECT_EQ(RunConversion(runtime, runtime.user), "");
     EXPECT_EQ(runtime.Contents("p.txt"), "p.html\r\n\r\n l1 l2\nl3  \r\n") << read_size;
   }
 }
@@ -123,7 +123,7 @@ TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
   runtime.Add("a.html", Page("A"));
   runtime.Add("b.html", "x\r\n" + R + "\r\nno end");
   runtime.Add("c.html", Page("C"));
-  EXPECT_EQ(RunConversion(runtime),
+  EXPECT_EQ(RunConversion(runtime, runtime.user),
             "run-time error 5: Invalid procedure call or argument: page has no closing rule: "
             "b.html");
   EXPECT_TRUE(runtime.Contents("a.txt"));
@@ -132,23 +132,23 @@ TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
   EXPECT_TRUE(runtime.Contents("c.html"));
   EXPECT_FALSE(runtime.Contents("b.txt"));
   EXPECT_FALSE(runtime.Contents("c.txt"));
-  EXPECT_TRUE(runtime.messages.empty());
-  EXPECT_FALSE(runtime.end_status);
+  EXPECT_TRUE(runtime.user.messages.empty());
+  EXPECT_FALSE(runtime.user.end_status);
 }
 
 TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
   MemRuntime memory;
   memory.Add("p.html", Page("x"));
-  testing::FaultyRuntime runtime(memory, [&] { return memory.Now(); });
+  testing::FaultyFileSystem runtime(memory, [&] { return memory.Now(); });
   bool checked = false;
   runtime.before_call = [&](Call call, const std::string&) {
     if (call != Call::kDeleteFile) return;
     EXPECT_TRUE(runtime.SafeOnDisk("p.txt"));
     checked = true;
   };
-  EXPECT_EQ(RunConversion(runtime), "");
+  EXPECT_EQ(RunConversion(runtime, memory.user), "");
   EXPECT_TRUE(checked);
-  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(memory.user.messages, std::vector<std::string>{"Finished"});
 }
 
 // Whether the page grows, is rewritten in place or is replaced by another
@@ -169,12 +169,12 @@ TEST(ConvertFolder, KeepsAPageThatChangedAfterItWasRead) {
         changed = true;
       }
     };
-    EXPECT_EQ(RunConversion(runtime),
+    EXPECT_EQ(RunConversion(runtime, runtime.user),
               "run-time error 75: Path/File access error: cannot delete page: p.html (it "
               "changed after it was read, so it was kept)")
         << NameOf(when);
     EXPECT_TRUE(runtime.Contents("p.html"));
-    EXPECT_TRUE(runtime.messages.empty());
+    EXPECT_TRUE(runtime.user.messages.empty());
   }
 }
 
@@ -184,7 +184,7 @@ TEST(ConvertFolder, APageTooLargeForMemoryIsNamed) {
   runtime.before_call = [](Call call, const std::string&) {
     if (call == Call::kRead) throw std::bad_alloc();
   };
-  EXPECT_EQ(RunConversion(runtime),
+  EXPECT_EQ(RunConversion(runtime, runtime.user),
             "run-time error 7: Out of memory: cannot hold the page in memory: huge.html");
   EXPECT_TRUE(runtime.Contents("huge.html"));
 }
@@ -225,7 +225,8 @@ TEST(ConvertFolder, AHoldThatLastsStopsTheRunAfterTheWait) {
     std::vector<long> waits;
     std::string error;
     try {
-      ConvertFolder(runtime, {}, {.wait = [&](auto wait) { waits.push_back(wait.count()); }});
+      ConvertFolder(runtime, runtime.user, {},
+                    {.wait = [&](auto wait) { waits.push_back(wait.count()); }});
     } catch (const RuntimeError& e) {
       error = e.what();
     }
@@ -267,7 +268,7 @@ TEST(ConvertFolder, AGroupEndsAtItsLimits) {
       runtime.Add("p" + std::to_string(100 + i) + ".html",
                   Page(std::string(row.article_bytes, 'x')));
     }
-    EXPECT_EQ(RunConversion(runtime), "") << row.what;
+    EXPECT_EQ(RunConversion(runtime, runtime.user), "") << row.what;
     std::vector<std::size_t> groups;
     std::size_t flushed = 0;
     for (const auto& [call, file] : runtime.calls) {
@@ -298,14 +299,14 @@ TEST(ConvertFolder, TwoPagesNeverShareATextFile) {
     runtime.case_folding = pair.case_folding;
     runtime.Add(pair.first, Page("first"));
     runtime.Add(pair.second, Page("second"));
-    EXPECT_EQ(RunConversion(runtime),
+    EXPECT_EQ(RunConversion(runtime, runtime.user),
               "run-time error 75: Path/File access error: cannot convert page: " + pair.second +
                   " (its text file " + pair.text_file + " already holds the text of " + pair.first +
                   ")");
     EXPECT_EQ(runtime.Contents(TextFileNameFor(pair.first)), pair.first + "\r\n\r\n first \r\n");
     EXPECT_EQ(runtime.Contents(pair.second), Page("second"));
     EXPECT_EQ(runtime.names.size(), 2U) << pair.second;
-    EXPECT_TRUE(runtime.messages.empty());
+    EXPECT_TRUE(runtime.user.messages.empty());
   }
 }
 

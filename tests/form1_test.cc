@@ -19,7 +19,7 @@
 #include "platform/url_opener.h"
 #include "tests/case_name.h"
 #include "tests/form_driver.h"
-#include "tests/mem_runtime.h"
+#include "tests/recorded_runtime.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
@@ -186,8 +186,8 @@ TEST_F(Form1Test, DonateIsHiddenAndItsClickOpensTheDonationLink) {
   // Should it ever be shown.
   driver().Click("Donate");
   EXPECT_TRUE(runtime_.Contents("donate.url"));
-  ASSERT_EQ(runtime_.started.size(), 1U);
-  EXPECT_EQ(runtime_.started[0][0], DesktopUrlOpener("donate.url", "x").program);
+  ASSERT_EQ(runtime_.programs.started.size(), 1U);
+  EXPECT_EQ(runtime_.programs.started[0][0], DesktopUrlOpener("donate.url", "x").program);
 }
 
 // ---------------------------------------------------- edits and non-edits
@@ -213,8 +213,8 @@ TEST_P(Form1Edits, EmptyTheBox) {
   // Every edit that changed the box, and the handler's own clearing, each
   // once; setting the empty box empty again raises nothing.
   EXPECT_EQ(Changes(), GetParam().changes);
-  EXPECT_TRUE(runtime_.messages.empty());
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_TRUE(runtime_.user.messages.empty());
+  EXPECT_FALSE(runtime_.user.end_status);
 }
 
 // The help text's characters 3 to 7 copied, with nothing selected after.
@@ -276,8 +276,8 @@ TEST_P(Form1NonEdits, LeaveTheHelpTextInPlace) {
   GetParam().act(*this);
   EXPECT_EQ(driver().Text("TextBox"), HelpText());
   EXPECT_EQ(Changes(), 0);
-  EXPECT_TRUE(runtime_.messages.empty());
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_TRUE(runtime_.user.messages.empty());
+  EXPECT_FALSE(runtime_.user.end_status);
 }
 
 const Action kNonEdits[] = {
@@ -326,12 +326,12 @@ TEST_P(Form1PressingGo, ConvertsShowsFinishedAndEndsOnce) {
   GetParam().act(*this);
   EXPECT_EQ(runtime_.Contents("a.txt"), "a.html\r\n\r\n Alpha \r\n");
   EXPECT_FALSE(runtime_.Contents("a.html"));
-  EXPECT_EQ(runtime_.messages, std::vector<std::string>{"Finished"});
-  EXPECT_EQ(runtime_.end_status, 0);
+  EXPECT_EQ(runtime_.user.messages, std::vector<std::string>{"Finished"});
+  EXPECT_EQ(runtime_.user.end_status, 0);
   // A test runtime returns from the end of the program; the run still
   // does not start again.
   GetParam().act(*this);
-  EXPECT_EQ(runtime_.messages.size(), 1U);
+  EXPECT_EQ(runtime_.user.messages.size(), 1U);
   EXPECT_EQ(Count("GO", FormEvent::kClick), 2);
 }
 
@@ -346,11 +346,11 @@ INSTANTIATE_TEST_SUITE_P(ByMouseAndKey, Form1PressingGo, ::testing::ValuesIn(kPr
 TEST_F(Form1Test, AFailureDuringGoIsReportedAndEndsTheProgram) {
   runtime_.Add("a.html", "no rules at all\r\n");
   driver().Click("GO");
-  ASSERT_EQ(runtime_.error_reports.size(), 1U);
-  EXPECT_NE(runtime_.error_reports[0].find("run-time error 5"), std::string::npos);
-  EXPECT_NE(runtime_.error_reports[0].find("a.html"), std::string::npos);
-  EXPECT_EQ(runtime_.end_status, 1);
-  EXPECT_TRUE(runtime_.messages.empty());
+  ASSERT_EQ(runtime_.user.error_reports.size(), 1U);
+  EXPECT_NE(runtime_.user.error_reports[0].find("run-time error 5"), std::string::npos);
+  EXPECT_NE(runtime_.user.error_reports[0].find("a.html"), std::string::npos);
+  EXPECT_EQ(runtime_.user.end_status, 1);
+  EXPECT_TRUE(runtime_.user.messages.empty());
   EXPECT_TRUE(runtime_.Contents("a.html"));
 }
 
@@ -362,13 +362,13 @@ TEST_F(Form1Test, ClosingTheWindowTouchesNothing) {
   EXPECT_TRUE(driver().Close());
   EXPECT_TRUE(runtime_.calls.empty());
   EXPECT_TRUE(events_.empty());
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_FALSE(runtime_.user.end_status);
 }
 
 // -------------------------------------------------------- message boxes
 
 TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithOkOnlyAndTheProgramsTitle) {
-  const std::unique_ptr<Runtime> runtime = driver().BoxRuntime(runtime_);
+  const std::unique_ptr<User> user = driver().BoxUser(runtime_.user);
   const RuntimeError error(ErrorNumber::kFileNotFound, "cannot open file for reading",
                            "caf\xc3\xa9 page.html", "No such file or directory");
   const struct {
@@ -377,8 +377,8 @@ TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithOkOnlyAndTheProgramsTitle) {
     std::string text;
     bool icon;
   } cases[] = {
-      {"Finished", [&] { runtime->ShowMessage("Finished"); }, "Finished", false},
-      {"error", [&] { runtime->ReportError(error); }, ErrorReportText(error), true},
+      {"Finished", [&] { user->ShowMessage("Finished"); }, "Finished", false},
+      {"error", [&] { user->ReportError(error); }, ErrorReportText(error), true},
   };
   for (const auto& c : cases) {
     const BoxSeen box = driver().WithMessageBox(c.show);
@@ -392,15 +392,15 @@ TEST_F(Form1Test, MessagesAndErrorsAreModalBoxesWithOkOnlyAndTheProgramsTitle) {
   EXPECT_EQ(ErrorReportText(error),
             "Run-time error 53:\n\nFile not found\n\n"
             "cannot open file for reading: caf\xc3\xa9 page.html (No such file or directory)");
-  // The report also went to the wrapped runtime (standard error).
-  EXPECT_EQ(runtime_.error_reports.size(), 1U);
-  EXPECT_TRUE(runtime_.messages.empty());
+  // The report also went to the console (standard error).
+  EXPECT_EQ(runtime_.user.error_reports.size(), 1U);
+  EXPECT_TRUE(runtime_.user.messages.empty());
 }
 
 TEST_F(Form1Test, EndProgramEndsTheProcessWithTheStatus) {
-  const std::unique_ptr<Runtime> runtime = driver().BoxRuntime(runtime_);
-  EXPECT_EXIT(runtime->EndProgram(0), ::testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(runtime->EndProgram(3), ::testing::ExitedWithCode(3), "");
+  const std::unique_ptr<User> user = driver().BoxUser(runtime_.user);
+  EXPECT_EXIT(user->EndProgram(0), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(user->EndProgram(3), ::testing::ExitedWithCode(3), "");
 }
 
 }  // namespace

@@ -127,9 +127,9 @@ class FormDriver {
   virtual bool Close() = 0;
 
   // --- message boxes ---
-  // The window program's runtime over `native`: its boxes are owned by the
-  // form.
-  virtual std::unique_ptr<Runtime> BoxRuntime(Runtime& native) = 0;
+  // The window program's user, telling `console` each error too: its boxes
+  // are owned by the form.
+  virtual std::unique_ptr<User> BoxUser(User& console) = 0;
   // Runs `show`, which shows a modal message box, and notes what the box
   // showed before pressing its OK button.
   virtual BoxSeen WithMessageBox(const std::function<void()>& show) = 0;

@@ -37,9 +37,10 @@
 #include <vector>
 
 #include "convert/folder_run.h"
-#include "platform/posix/posix_runtime.h"
-#include "platform/runtime_wrapper.h"
+#include "platform/posix/posix_file_system.h"
 #include "tests/case_name.h"
+#include "tests/file_system_wrapper.h"
+#include "tests/recorded_runtime.h"
 #include "tests/temp_folder.h"
 #include "tests/unix_socket.h"
 
@@ -520,20 +521,17 @@ TEST(RealFolder, APageWithTheLongestNameIsConverted) {
 
 // The folder lists a page that another program removes before its turn
 // comes: it is passed over, and the others are converted.
-class VanishingPageRuntime : public RuntimeWrapper {
+class VanishingPageFiles : public testing::FileSystemWrapper {
  public:
-  VanishingPageRuntime() : RuntimeWrapper(real_) {}
+  VanishingPageFiles() : FileSystemWrapper(real_) {}
   std::vector<std::string> ListFiles() override {
-    std::vector<std::string> names = RuntimeWrapper::ListFiles();
+    std::vector<std::string> names = FileSystemWrapper::ListFiles();
     fs::remove("b.html");
     return names;
   }
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void EndProgram(int) override {}
-  std::vector<std::string> messages;
 
  private:
-  PosixRuntime real_{"test"};
+  PosixFileSystem real_;
 };
 
 TEST(RealFolder, APageThatVanishesAfterTheListingIsPassedOver) {
@@ -541,9 +539,10 @@ TEST(RealFolder, APageThatVanishesAfterTheListingIsPassedOver) {
   WriteFile("a.html", Page("A"));
   WriteFile("b.html", Page("B"));
   WriteFile("c.html", Page("C"));
-  VanishingPageRuntime runtime;
-  ConvertFolder(runtime);
-  EXPECT_EQ(runtime.messages, std::vector<std::string>{"Finished"});
+  VanishingPageFiles files;
+  testing::RecordingUser user;
+  ConvertFolder(files, user);
+  EXPECT_EQ(user.messages, std::vector<std::string>{"Finished"});
   EXPECT_EQ(Snapshot(),
             (std::map<std::string, std::string>{{"a.txt", "file " + TextOf("a.html", "A")},
                                                 {"c.txt", "file " + TextOf("c.html", "C")}}));

@@ -24,7 +24,7 @@
 #include <stdexcept>
 
 #include "gui/qt/qt_form.h"
-#include "gui/qt/qt_runtime.h"
+#include "gui/qt/qt_user.h"
 #include "gui/qt/utf8.h"
 #include "tests/form_driver.h"
 #include "window/maker.h"
@@ -231,8 +231,8 @@ class QtFormDriver final : public FormDriver {
     return closed && !form_.window()->isVisible();
   }
 
-  std::unique_ptr<Runtime> BoxRuntime(Runtime& native) override {
-    return std::make_unique<QtRuntime>(native, kProgramTitle);
+  std::unique_ptr<User> BoxUser(User& console) override {
+    return std::make_unique<QtUser>(console, kProgramTitle);
   }
   BoxSeen WithMessageBox(const std::function<void()>& show) override {
     BoxSeen seen;

@@ -14,9 +14,9 @@
 
 #include "app/launcher_question.h"
 #include "gui/qt/qt_form.h"
-#include "gui/qt/qt_runtime.h"
-#include "platform/native_runtime.h"
+#include "gui/qt/qt_user.h"
 #include "tests/qt_form_driver.h"
+#include "tests/recorded_runtime.h"
 #include "window/form.h"
 #include "window/maker.h"
 
@@ -34,11 +34,11 @@ TEST(QtForm, IsBuiltAtTheScreensResolutionPixelForPixel) {
   EXPECT_DOUBLE_EQ(form.control("Label1")->font().pointSizeF(), 13.8);
 }
 
-TEST(QtRuntime, FinishedIsWideEnoughForTheTitleBar) {
-  NativeRuntime native("corvane2txt");
-  QtRuntime runtime(native, kProgramTitle);
+TEST(QtUser, FinishedIsWideEnoughForTheTitleBar) {
+  testing::RecordingUser console;
+  QtUser user(console, kProgramTitle);
   EXPECT_TRUE(testing::WithQtMessageBox(
-      [&] { runtime.ShowMessage("Finished"); },
+      [&] { user.ShowMessage("Finished"); },
       [](QMessageBox& box) {
         EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
         EXPECT_TRUE(box.button(QMessageBox::Ok)->icon().isNull());

@@ -14,7 +14,7 @@
 #include <stdexcept>
 
 #include "gui/win32/win32_form.h"
-#include "gui/win32/win32_runtime.h"
+#include "gui/win32/win32_user.h"
 #include "platform/windows/utf16.h"
 #include "tests/form_driver.h"
 #include "window/maker.h"
@@ -313,8 +313,8 @@ class Win32FormDriver final : public FormDriver {
     return status == 0 && form_.window() == nullptr;
   }
 
-  std::unique_ptr<Runtime> BoxRuntime(Runtime& native) override {
-    return std::make_unique<Win32Runtime>(native, kProgramTitle, form_.window());
+  std::unique_ptr<User> BoxUser(User& console) override {
+    return std::make_unique<Win32User>(console, kProgramTitle, form_.window());
   }
   BoxSeen WithMessageBox(const std::function<void()>& show) override {
     const Win32BoxSeen box = LookAtMessageBox(form_.window(), show);

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "gui/win32/creation_calls.h"
-#include "gui/win32/win32_runtime.h"
+#include "gui/win32/win32_user.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
-#include "tests/mem_runtime.h"
+#include "tests/recorded_runtime.h"
 #include "tests/win32_form_driver.h"
 #include "window/form.h"
 #include "window/maker.h"
@@ -22,13 +22,11 @@
 namespace corvane {
 namespace {
 
-using testing::MemRuntime;
-
 TEST(Win32Form, MessageBoxesAreOwnedByTheFormAndCentredOverIt) {
-  MemRuntime native;
+  testing::RecordingUser console;
   Win32Form form(Form1(), 96);
   form.Show();
-  Win32Runtime runtime(native, kProgramTitle, form.window());
+  Win32User user(console, kProgramTitle, form.window());
   // In a corner, far from the middle of the screen, where Windows alone
   // would put the boxes.
   ::SetWindowPos(form.window(), nullptr, 16, 24, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -36,8 +34,8 @@ TEST(Win32Form, MessageBoxesAreOwnedByTheFormAndCentredOverIt) {
   ::GetWindowRect(form.window(), &form_place);
   const RuntimeError error(ErrorNumber::kFileNotFound, "cannot open file for reading", "a.html",
                            "The system cannot find the file specified");
-  const std::function<void()> shows[] = {[&] { runtime.ShowMessage("Finished"); },
-                                         [&] { runtime.ReportError(error); }};
+  const std::function<void()> shows[] = {[&] { user.ShowMessage("Finished"); },
+                                         [&] { user.ReportError(error); }};
   for (const auto& show : shows) {
     const testing::Win32BoxSeen seen = testing::LookAtMessageBox(form.window(), show);
     ASSERT_TRUE(seen.seen);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/case_name.h"
-#include "tests/mem_runtime.h"
+#include "tests/recorded_runtime.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
@@ -128,10 +128,11 @@ TEST_P(GoFailures, AreReportedAndEndTheProgramWithOne) {
     if (call == c.call) c.fail();
   };
   window.Handle("GO", FormEvent::kClick);  // must not throw
-  ASSERT_EQ(runtime.error_reports.size(), 1U);
-  EXPECT_EQ(runtime.error_reports[0].rfind(c.report_starts, 0), 0U) << runtime.error_reports[0];
-  EXPECT_EQ(runtime.end_status, 1);
-  EXPECT_TRUE(runtime.messages.empty());
+  ASSERT_EQ(runtime.user.error_reports.size(), 1U);
+  EXPECT_EQ(runtime.user.error_reports[0].rfind(c.report_starts, 0), 0U)
+      << runtime.user.error_reports[0];
+  EXPECT_EQ(runtime.user.end_status, 1);
+  EXPECT_TRUE(runtime.user.messages.empty());
   EXPECT_TRUE(runtime.Contents("a.html"));
 }
 
@@ -157,27 +158,24 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowTest, AChangeOfTheHelpBoxEmptiesIt) {
   window_.Handle("TextBox", FormEvent::kChange);
   EXPECT_EQ(form_.set, (std::vector<std::pair<std::string, std::string>>{{"TextBox", ""}}));
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_FALSE(runtime_.user.end_status);
 }
 
 TEST_F(MainWindowTest, DonateOpensTheDonationLinkAndReturns) {
   window_.Handle("Donate", FormEvent::kClick);
   EXPECT_EQ(runtime_.Contents("donate.url"), std::string(kDonationAddress) + "\r\n");
-  EXPECT_EQ(runtime_.started,
+  EXPECT_EQ(runtime_.programs.started,
             (std::vector<std::vector<std::string>>{{"xdg-open", std::string(kDonationAddress)}}));
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_FALSE(runtime_.user.end_status);
 }
 
 TEST_F(MainWindowTest, DonateFailureIsReported) {
-  runtime_.before_call = [](Call call, const std::string& name) {
-    if (call == Call::kStartProgram) {
-      throw RuntimeError(ErrorNumber::kFileNotFound, "cannot start program", name);
-    }
-  };
+  runtime_.programs.failure =
+      RuntimeError(ErrorNumber::kFileNotFound, "cannot start program", "xdg-open");
   window_.Handle("Donate", FormEvent::kClick);
-  ASSERT_EQ(runtime_.error_reports.size(), 1U);
-  EXPECT_NE(runtime_.error_reports[0].find("xdg-open"), std::string::npos);
-  EXPECT_EQ(runtime_.end_status, 1);
+  ASSERT_EQ(runtime_.user.error_reports.size(), 1U);
+  EXPECT_NE(runtime_.user.error_reports[0].find("xdg-open"), std::string::npos);
+  EXPECT_EQ(runtime_.user.end_status, 1);
 }
 
 TEST_F(MainWindowTest, EverythingElseIsIgnored) {
@@ -189,9 +187,9 @@ TEST_F(MainWindowTest, EverythingElseIsIgnored) {
   window_.Handle("Form1", FormEvent::kClick);
   window_.Handle("go", FormEvent::kClick);
   EXPECT_TRUE(form_.set.empty());
-  EXPECT_TRUE(runtime_.messages.empty());
-  EXPECT_TRUE(runtime_.started.empty());
-  EXPECT_FALSE(runtime_.end_status);
+  EXPECT_TRUE(runtime_.user.messages.empty());
+  EXPECT_TRUE(runtime_.programs.started.empty());
+  EXPECT_FALSE(runtime_.user.end_status);
   EXPECT_TRUE(runtime_.Contents("a.html"));
 }
 

@@ -7,15 +7,15 @@
 
 namespace corvane {
 
-void OpenDonationLink(Runtime& runtime) {
+void OpenDonationLink(FileSystem& files, ProgramStarter& programs) {
   const std::string shortcut(kDonationShortcut);
-  std::unique_ptr<OutputFile> file = runtime.OpenForWriting(shortcut);
+  std::unique_ptr<OutputFile> file = files.OpenForWriting(shortcut);
   file->Append(std::string(kDonationAddress) + "\r\n");
   file->Close();
 
   const ProgramCall opener =
-      DesktopUrlOpener(JoinPath(runtime.CurrentDirectory(), kDonationShortcut), kDonationAddress);
-  runtime.StartProgram(opener.program, opener.arguments);
+      DesktopUrlOpener(JoinPath(files.CurrentDirectory(), kDonationShortcut), kDonationAddress);
+  programs.StartProgram(opener.program, opener.arguments);
 }
 
 }  // namespace corvane

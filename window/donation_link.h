@@ -3,7 +3,8 @@
 
 #include <string_view>
 
-#include "platform/runtime.h"
+#include "platform/file_system.h"
+#include "platform/program_starter.h"
 
 namespace corvane {
 
@@ -18,6 +19,6 @@ inline constexpr std::string_view kDonationShortcut = "donate.url";
 //
 // Throws RuntimeError when the file cannot be written or the opener cannot
 // be started.
-void OpenDonationLink(Runtime& runtime);
+void OpenDonationLink(FileSystem& files, ProgramStarter& programs);
 
 }  // namespace corvane

@@ -17,9 +17,10 @@ namespace corvane {
 
 class MainWindow final : public FormEvents {
  public:
-  // `form` is the built Form1; `runtime` reaches the files and ends the
-  // program. Both must outlive this object.
-  MainWindow(FormControls& form, Runtime& runtime);
+  // `form` is the built Form1; `runtime` reaches the files, starts the
+  // donation link's opener and tells the user. All must outlive this
+  // object.
+  MainWindow(FormControls& form, Runtime runtime);
 
   // Hands `event` of `control` to its handler, if it has one.
   void Handle(std::string_view control, FormEvent event) override;
@@ -36,12 +37,8 @@ class MainWindow final : public FormEvents {
   void Donate_Click();
 
  private:
-  // Runs `action`; any failure is reported and ends the program with 1.
-  template <typename Action>
-  void ReportingFailures(Action action);
-
   FormControls& form_;
-  Runtime& runtime_;
+  Runtime runtime_;
   bool run_started_ = false;
 };
 

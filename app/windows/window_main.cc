@@ -2,18 +2,20 @@
 // the saved pages of the current folder, shows "Finished" and ends the
 // program.
 #include "gui/win32/win32_form.h"
-#include "gui/win32/win32_runtime.h"
+#include "gui/win32/win32_user.h"
 #include "platform/native_runtime.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
 
 int main() {
-  corvane::NativeRuntime native("corvane2txt");
+  corvane::NativeFileSystem files;
+  corvane::NativeProgramStarter programs;
+  corvane::ConsoleUser console("corvane2txt");
   corvane::Win32Form form(corvane::Form1(), corvane::ScreenDpi());
   // "Finished" and the error box belong to the window and appear over it.
-  corvane::Win32Runtime runtime(native, corvane::kProgramTitle, form.window());
-  corvane::MainWindow main_window(form, runtime);
+  corvane::Win32User user(console, corvane::kProgramTitle, form.window());
+  corvane::MainWindow main_window(form, {files, programs, user});
   form.SetEvents(&main_window);
   form.Show();
   return corvane::RunMessageLoop(form);

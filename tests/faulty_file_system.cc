@@ -1,4 +1,4 @@
-#include "tests/faulty_runtime.h"
+#include "tests/faulty_file_system.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +9,7 @@
 
 namespace corvane::testing {
 
-// One file held open, counted in `FaultyRuntime::open_files_` from its
+// One file held open, counted in `FaultyFileSystem::open_files_` from its
 // opening until it is closed or destroyed.
 class OpenFileSlot {
  public:
@@ -27,40 +27,40 @@ class OpenFileSlot {
 
 class FaultyInputFile final : public InputFile {
  public:
-  FaultyInputFile(FaultyRuntime& runtime, std::unique_ptr<InputFile> file, std::string name)
-      : runtime_(runtime), file_(std::move(file)), name_(std::move(name)) {}
+  FaultyInputFile(FaultyFileSystem& owner, std::unique_ptr<InputFile> file, std::string name)
+      : owner_(owner), file_(std::move(file)), name_(std::move(name)) {}
 
   std::size_t Read(char* buffer, std::size_t size) override {
-    runtime_.Before(Call::kRead, name_);
+    owner_.Before(Call::kRead, name_);
     return file_->Read(buffer, size);
   }
   FileStamp Stamp() const override { return file_->Stamp(); }
   void Close() override {
-    runtime_.Before(Call::kClose, name_);
+    owner_.Before(Call::kClose, name_);
     slot_.Release();
     file_->Close();
   }
 
  private:
-  FaultyRuntime& runtime_;
+  FaultyFileSystem& owner_;
   std::unique_ptr<InputFile> file_;
   std::string name_;
-  OpenFileSlot slot_{runtime_.open_files_};
+  OpenFileSlot slot_{owner_.open_files_};
 };
 
 class FaultyOutputFile final : public OutputFile {
  public:
-  FaultyOutputFile(FaultyRuntime& runtime, std::unique_ptr<OutputFile> file, std::string name)
-      : runtime_(runtime), file_(std::move(file)), name_(std::move(name)) {
+  FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> file, std::string name)
+      : owner_(owner), file_(std::move(file)), name_(std::move(name)) {
     const FileStamp stamp = file_->Stamp();
     identity_ = {stamp.device, stamp.inode};
-    runtime_.durable_[identity_].reset();  // emptied, but not yet on disk
+    owner_.durable_[identity_].reset();  // emptied, but not yet on disk
   }
 
   void Append(std::string_view data) override {
-    runtime_.durable_[identity_].reset();
+    owner_.durable_[identity_].reset();
     try {
-      runtime_.Before(Call::kAppend, name_);
+      owner_.Before(Call::kAppend, name_);
     } catch (...) {
       // A write that fails may have written a part.
       Write(data.substr(0, data.size() / 2));
@@ -70,29 +70,29 @@ class FaultyOutputFile final : public OutputFile {
   }
 
   void Sync() override {
-    runtime_.Before(Call::kSync, name_);
+    owner_.Before(Call::kSync, name_);
     file_->Sync();
     Synced();
   }
 
-  // For `FaultyRuntime::SyncFiles`: the file underneath, and what its
+  // For `FaultyFileSystem::SyncFiles`: the file underneath, and what its
   // flush made durable.
   OutputFile* inner() { return file_.get(); }
   const std::string& name() const { return name_; }
-  void Synced() { runtime_.durable_[identity_] = written_; }
+  void Synced() { owner_.durable_[identity_] = written_; }
 
   FileStamp Stamp() const override { return file_->Stamp(); }
 
   void RenameOver(const std::string& target) override {
-    runtime_.Before(Call::kRename, target);
-    runtime_.BeforeNameChange(target);
-    runtime_.BeforeNameChange(name_);
+    owner_.Before(Call::kRename, target);
+    owner_.BeforeNameChange(target);
+    owner_.BeforeNameChange(name_);
     file_->RenameOver(target);
     name_ = target;
   }
 
   void Close() override {
-    runtime_.Before(Call::kClose, name_);
+    owner_.Before(Call::kClose, name_);
     slot_.Release();
     file_->Close();
   }
@@ -103,20 +103,20 @@ class FaultyOutputFile final : public OutputFile {
     written_.append(data);
   }
 
-  FaultyRuntime& runtime_;
+  FaultyFileSystem& owner_;
   std::unique_ptr<OutputFile> file_;
   std::string name_;
-  OpenFileSlot slot_{runtime_.open_files_};
-  FaultyRuntime::Identity identity_;
+  OpenFileSlot slot_{owner_.open_files_};
+  FaultyFileSystem::Identity identity_;
   std::string written_;
 };
 
-FaultyRuntime::FaultyRuntime(Runtime& target,
-                             std::function<std::map<std::string, std::string>()> now)
-    : RuntimeWrapper(target), now_(std::move(now)) {}
+FaultyFileSystem::FaultyFileSystem(FileSystem& target,
+                                   std::function<std::map<std::string, std::string>()> now)
+    : FileSystemWrapper(target), now_(std::move(now)) {}
 
-void FaultyRuntime::Before(Call call, const std::string& file) {
-  calls.emplace_back(call, file);
+void FaultyFileSystem::Before(Call call, const std::string& file) {
+  Record(call, file);
   static constexpr Call kSteps[] = {Call::kOpenForReading,   Call::kOpenForWriting,
                                     Call::kCreateNewFile,    Call::kRename,
                                     Call::kCheckReplaceable, Call::kDeleteFile};
@@ -135,16 +135,16 @@ void FaultyRuntime::Before(Call call, const std::string& file) {
       throw SystemError(fault->error, OperationOf(call), file);
     }
   }
-  if (before_call) before_call(call, file);
+  RunHook(call, file);
 }
 
-void FaultyRuntime::RoomForAFile(Call call, const std::string& file) const {
+void FaultyFileSystem::RoomForAFile(Call call, const std::string& file) const {
   if (open_files_limit && open_files_ >= *open_files_limit) {
     throw SystemError(EMFILE, OperationOf(call), file);
   }
 }
 
-std::optional<std::string> FaultyRuntime::DurableBytesOf(
+std::optional<std::string> FaultyFileSystem::DurableBytesOf(
     const std::string& name, const std::map<std::string, std::string>& now) {
   const FileStamp stamp = target().StampOf(name);
   if (auto written = durable_.find({stamp.device, stamp.inode}); written != durable_.end()) {
@@ -153,13 +153,13 @@ std::optional<std::string> FaultyRuntime::DurableBytesOf(
   return now.at(name);
 }
 
-void FaultyRuntime::BeforeNameChange(const std::string& name) {
+void FaultyFileSystem::BeforeNameChange(const std::string& name) {
   if (undo_.contains(name)) return;
   const std::map<std::string, std::string> now = now_();
   undo_[name] = now.contains(name) ? Previous{true, DurableBytesOf(name, now)} : Previous{};
 }
 
-Disk FaultyRuntime::PowerCut(bool changes_arrived) {
+Disk FaultyFileSystem::PowerCut(bool changes_arrived) {
   const std::map<std::string, std::string> now = now_();
   Disk disk;
   for (const auto& [name, bytes] : now) disk[name] = DurableBytesOf(name, now);
@@ -175,39 +175,39 @@ Disk FaultyRuntime::PowerCut(bool changes_arrived) {
   return disk;
 }
 
-bool FaultyRuntime::SafeOnDisk(const std::string& name) {
+bool FaultyFileSystem::SafeOnDisk(const std::string& name) {
   const Disk disk = PowerCut(false);
   const std::map<std::string, std::string> now = now_();
   auto on_disk = disk.find(name);
   return on_disk != disk.end() && now.contains(name) && on_disk->second == now.at(name);
 }
 
-std::vector<std::string> FaultyRuntime::ListFiles() {
+std::vector<std::string> FaultyFileSystem::ListFiles() {
   Before(Call::kListFiles, ".");
-  return RuntimeWrapper::ListFiles();
+  return FileSystemWrapper::ListFiles();
 }
 
-std::unique_ptr<InputFile> FaultyRuntime::OpenForReading(const std::string& name) {
+std::unique_ptr<InputFile> FaultyFileSystem::OpenForReading(const std::string& name) {
   Before(Call::kOpenForReading, name);
   RoomForAFile(Call::kOpenForReading, name);
-  return std::make_unique<FaultyInputFile>(*this, RuntimeWrapper::OpenForReading(name), name);
+  return std::make_unique<FaultyInputFile>(*this, FileSystemWrapper::OpenForReading(name), name);
 }
 
-std::unique_ptr<OutputFile> FaultyRuntime::OpenForWriting(const std::string& name) {
+std::unique_ptr<OutputFile> FaultyFileSystem::OpenForWriting(const std::string& name) {
   Before(Call::kOpenForWriting, name);
   RoomForAFile(Call::kOpenForWriting, name);
   if (!now_().contains(name)) BeforeNameChange(name);
-  return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::OpenForWriting(name), name);
+  return std::make_unique<FaultyOutputFile>(*this, FileSystemWrapper::OpenForWriting(name), name);
 }
 
-std::unique_ptr<OutputFile> FaultyRuntime::CreateNewFile(const std::string& name) {
+std::unique_ptr<OutputFile> FaultyFileSystem::CreateNewFile(const std::string& name) {
   Before(Call::kCreateNewFile, name);
   RoomForAFile(Call::kCreateNewFile, name);
   BeforeNameChange(name);
-  return std::make_unique<FaultyOutputFile>(*this, RuntimeWrapper::CreateNewFile(name), name);
+  return std::make_unique<FaultyOutputFile>(*this, FileSystemWrapper::CreateNewFile(name), name);
 }
 
-std::vector<std::optional<RuntimeError>> FaultyRuntime::SyncFiles(
+std::vector<std::optional<RuntimeError>> FaultyFileSystem::SyncFiles(
     std::span<OutputFile* const> files) {
   std::vector<std::optional<RuntimeError>> results(files.size());
   std::vector<FaultyOutputFile*> passed;
@@ -224,7 +224,7 @@ std::vector<std::optional<RuntimeError>> FaultyRuntime::SyncFiles(
       results[i] = error;
     }
   }
-  std::vector<std::optional<RuntimeError>> flushed = RuntimeWrapper::SyncFiles(inner);
+  std::vector<std::optional<RuntimeError>> flushed = FileSystemWrapper::SyncFiles(inner);
   for (std::size_t k = 0; k < passed.size(); ++k) {
     if (flushed[k]) {
       results[places[k]] = flushed[k];
@@ -235,40 +235,34 @@ std::vector<std::optional<RuntimeError>> FaultyRuntime::SyncFiles(
   return results;
 }
 
-std::optional<FileStamp> FaultyRuntime::CheckReplaceable(const std::string& name) {
+std::optional<FileStamp> FaultyFileSystem::CheckReplaceable(const std::string& name) {
   Before(Call::kCheckReplaceable, name);
   RoomForAFile(Call::kCheckReplaceable, name);
-  return RuntimeWrapper::CheckReplaceable(name);
+  return FileSystemWrapper::CheckReplaceable(name);
 }
 
-FileStamp FaultyRuntime::StampOf(const std::string& name) {
+FileStamp FaultyFileSystem::StampOf(const std::string& name) {
   Before(Call::kStampOf, name);
-  return RuntimeWrapper::StampOf(name);
+  return FileSystemWrapper::StampOf(name);
 }
 
-void FaultyRuntime::SyncDirectory() {
+void FaultyFileSystem::SyncDirectory() {
   Before(Call::kSyncDirectory, ".");
-  RuntimeWrapper::SyncDirectory();
+  FileSystemWrapper::SyncDirectory();
   undo_.clear();
 }
 
-void FaultyRuntime::DeleteFile(const std::string& name) {
+void FaultyFileSystem::DeleteFile(const std::string& name) {
   Before(Call::kDeleteFile, name);
-  RuntimeWrapper::DeleteFile(name);
+  FileSystemWrapper::DeleteFile(name);
   // At worst the deletion reaches the disk before anything written since
   // the folder was last flushed.
   undo_.erase(name);
 }
 
-std::string FaultyRuntime::CurrentDirectory() {
+std::string FaultyFileSystem::CurrentDirectory() {
   Before(Call::kCurrentDirectory, ".");
-  return RuntimeWrapper::CurrentDirectory();
-}
-
-void FaultyRuntime::StartProgram(const std::string& program,
-                                 const std::vector<std::string>& arguments) {
-  Before(Call::kStartProgram, program);
-  RuntimeWrapper::StartProgram(program, arguments);
+  return FileSystemWrapper::CurrentDirectory();
 }
 
 }  // namespace corvane::testing

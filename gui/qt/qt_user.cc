@@ -1,4 +1,4 @@
-#include "gui/qt/qt_runtime.h"
+#include "gui/qt/qt_user.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -48,22 +48,20 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString&
   return box;
 }
 
-QtRuntime::QtRuntime(Runtime& native, std::string_view title)
-    : RuntimeWrapper(native), title_(FromUtf8(title)) {}
+QtUser::QtUser(User& console, std::string_view title)
+    : console_(console), title_(FromUtf8(title)) {}
 
-void QtRuntime::ShowMessage(std::string_view text) {
-  MakeMessageBox(title_, FromUtf8(text))->exec();
-}
+void QtUser::ShowMessage(std::string_view text) { MakeMessageBox(title_, FromUtf8(text))->exec(); }
 
-void QtRuntime::ReportError(const RuntimeError& error) {
+void QtUser::ReportError(const RuntimeError& error) {
   // Also on standard error, for whoever started the program from a shell.
-  RuntimeWrapper::ReportError(error);
+  console_.ReportError(error);
   const std::unique_ptr<QMessageBox> box = MakeMessageBox(title_, FromUtf8(ErrorReportText(error)));
   box->setIcon(QMessageBox::Critical);
   box->exec();
 }
 
-void QtRuntime::EndProgram(int status) {
+void QtUser::EndProgram(int status) {
   std::fflush(nullptr);
   std::_Exit(status);
 }

@@ -1,26 +1,26 @@
-// A runtime that hands every call to another one.
+// A file system that hands every call to another one.
 //
-// Derive from it to change a few services and keep the rest: the window
-// program shows its messages in message boxes but reaches the files through
-// the system's own runtime, whichever that is; a test makes one call fail
-// or records it, and lets the real runtime do everything else.
+// Derive from it to change a few calls and keep the rest: a test makes one
+// call fail or records it, and lets the real file system do everything
+// else.
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/file_system.h"
 
-namespace corvane {
+namespace corvane::testing {
 
-class RuntimeWrapper : public Runtime {
+class FileSystemWrapper : public FileSystem {
  public:
   // `target` must outlive this object.
-  explicit RuntimeWrapper(Runtime& target) : target_(target) {}
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
 
-  Runtime& target() const { return target_; }
+  FileSystem& target() const { return target_; }
 
   std::vector<std::string> ListFiles() override { return target_.ListFiles(); }
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override {
@@ -42,16 +42,9 @@ class RuntimeWrapper : public Runtime {
   void SyncDirectory() override { target_.SyncDirectory(); }
   void DeleteFile(const std::string& name) override { target_.DeleteFile(name); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
-  void StartProgram(const std::string& program,
-                    const std::vector<std::string>& arguments) override {
-    target_.StartProgram(program, arguments);
-  }
-  void ShowMessage(std::string_view text) override { target_.ShowMessage(text); }
-  void ReportError(const RuntimeError& error) override { target_.ReportError(error); }
-  void EndProgram(int status) override { target_.EndProgram(status); }
 
  private:
-  Runtime& target_;
+  FileSystem& target_;
 };
 
-}  // namespace corvane
+}  // namespace corvane::testing

@@ -1,4 +1,4 @@
-#include "platform/console_exit.h"
+#include "platform/console_user.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,23 +1,23 @@
-// A runtime over another one that fails the calls a test chooses and knows
-// what a power cut would leave: the fault sweep runs the conversion through
-// it over the in-memory runtime and over the system's own runtime in a
+// A file system over another one that fails the calls a test chooses and
+// knows what a power cut would leave: the fault sweep runs the conversion
+// through it over the in-memory file system and over the system's own in a
 // scratch folder on disk alike.
 //
 // Faults: `fault` names the k-th call (of one kind, or of any kind) that
 // fails with an errno of the test's choice, once or from then on. The error
-// is the one the POSIX runtime would raise for that errno: the same number,
+// is the one the POSIX file system would raise for that errno: the same number,
 // operation text and system reason. A failing write may have written a part
 // of its bytes first, as a real one may.
 //
 // A power cut: the wrapper keeps account of what the calls made through it
-// have not yet made durable, by what the runtime underneath answered. Bytes
+// have not yet made durable, by what the file system underneath answered. Bytes
 // written to a file count once the file is flushed (`Sync`, `SyncFiles`); a
 // name made or renamed into place counts once the folder is flushed
 // (`SyncDirectory`), and until then the disk may hold the name as it was or
 // as it is now, whichever is worse for the test's promise; a deletion may
 // reach the disk as soon as it is made. `PowerCut` gives both of these
-// folders. This is the account of the in-memory runtime, which has no disk;
-// over the system's own runtime, tests/disk_record.h keeps one from the
+// folders. This is the account of the in-memory file system, which has no
+// disk; over the system's own, tests/disk_record.h keeps one from the
 // system calls themselves.
 #pragma once
 
@@ -31,16 +31,16 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime_wrapper.h"
 #include "tests/calls.h"
+#include "tests/file_system_wrapper.h"
 
 namespace corvane::testing {
 
-class FaultyRuntime : public RuntimeWrapper {
+class FaultyFileSystem : public FileSystemWrapper, public CallRecord {
  public:
   // `target` must outlive this object; `now` gives the folder's names and
   // bytes as they are (every regular file, hidden ones too).
-  FaultyRuntime(Runtime& target, std::function<std::map<std::string, std::string>()> now);
+  FaultyFileSystem(FileSystem& target, std::function<std::map<std::string, std::string>()> now);
 
   // The failure to inject, if any, and how often it was raised.
   std::optional<Fault> fault;
@@ -54,15 +54,7 @@ class FaultyRuntime : public RuntimeWrapper {
   // row, failing with a held error (RuntimeError::Held), before it goes
   // through.
   std::size_t holds_per_step = 0;
-  // Every call so far, with the file it concerned.
-  std::vector<std::pair<Call, std::string>> calls;
-  // Called before every call that did not fail by `fault`.
-  std::function<void(Call, const std::string&)> before_call;
-
-  // What the program said, and how it ended: recorded here, not passed on.
-  std::vector<std::string> messages;
-  std::vector<std::string> error_reports;
-  std::optional<int> end_status;
+  // (`before_call` runs before every call that did not fail by `fault`.)
 
   // The folder as it is.
   std::map<std::string, std::string> Now() const { return now_(); }
@@ -85,13 +77,9 @@ class FaultyRuntime : public RuntimeWrapper {
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;
   std::string CurrentDirectory() override;
-  void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void ReportError(const RuntimeError& error) override { error_reports.emplace_back(error.what()); }
-  void EndProgram(int status) override { end_status = status; }
 
   // Records `call` on `file`, raises the fault if it is due, then runs the
-  // hook. For the files this runtime hands out.
+  // hook. For the files this file system hands out.
   void Before(Call call, const std::string& file);
 
  private:

@@ -1,4 +1,4 @@
-#include "platform/windows/windows_runtime.h"
+#include "platform/windows/windows_file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,10 @@
 #include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
 #include "platform/windows/windows_error.h"
+#include "platform/windows/windows_program_starter.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
-#include "tests/faulty_runtime.h"
+#include "tests/recorded_runtime.h"
 #include "tests/temp_folder.h"
 
 namespace corvane {
@@ -52,13 +53,13 @@ void SetAttributes(const wchar_t* name, DWORD attributes) {
   ASSERT_TRUE(::SetFileAttributesW(name, attributes)) << ::GetLastError();
 }
 
-class WindowsRuntimeTest : public ::testing::Test {
+class WindowsFileSystemTest : public ::testing::Test {
  protected:
   TempFolder folder_;
-  WindowsRuntime runtime_{"test"};
+  WindowsFileSystem runtime_;
 };
 
-TEST_F(WindowsRuntimeTest, ListsOnlyOrdinaryFiles) {
+TEST_F(WindowsFileSystemTest, ListsOnlyOrdinaryFiles) {
   for (const char* name : {"page.html", "notes.txt", "hidden.html", "system.html", "old.HTML"}) {
     WriteFile(name, "x");
   }
@@ -94,7 +95,7 @@ TEST(OrdinaryFiles, FollowTheAttributesAndTheReparseTag) {
   for (const Case& c : cases) EXPECT_EQ(IsOrdinaryFile(c.attributes, c.tag), c.ordinary) << c.what;
 }
 
-TEST_F(WindowsRuntimeTest, NamesAreUtf8WhileBytesPassUnchanged) {
+TEST_F(WindowsFileSystemTest, NamesAreUtf8WhileBytesPassUnchanged) {
   const std::string bytes = AllByteValues();
   WriteFile(fs::path(kWideStem + L".html"), bytes);
   const std::string page = kUtf8Stem + ".html";
@@ -118,9 +119,9 @@ TEST_F(WindowsRuntimeTest, NamesAreUtf8WhileBytesPassUnchanged) {
   EXPECT_FALSE(fs::exists(fs::path(kWideStem + L".html")));
 }
 
-// Beyond the shared contract (tests/runtime_contract_test.cc): missing
+// Beyond the shared contract (tests/file_system_contract_test.cc): missing
 // folders, devices and names that are not UTF-8.
-TEST_F(WindowsRuntimeTest, RefusesDevicesAndBadNames) {
+TEST_F(WindowsFileSystemTest, RefusesDevicesAndBadNames) {
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("no\\such\\folder.html"); }), 53);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("NUL"); }), 75);
   EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("NUL"); }), 75);
@@ -160,7 +161,7 @@ std::pair<int, bool> HeldFailure(const std::function<void()>& step) {
 
 // A file that another program has open without sharing fails each step
 // with 70, saying so, and changes nothing; looking at it needs no sharing.
-TEST_F(WindowsRuntimeTest, AFileHeldByAnotherProgramFailsItsStepsAsHeld) {
+TEST_F(WindowsFileSystemTest, AFileHeldByAnotherProgramFailsItsStepsAsHeld) {
   WriteFile("page.html", "keep");
   WriteFile("new.txt", "text");
   Holder other(L"page.html", 0);
@@ -180,7 +181,7 @@ TEST_F(WindowsRuntimeTest, AFileHeldByAnotherProgramFailsItsStepsAsHeld) {
 // for a moment: the run waits until it is let go and finishes. Held for
 // good, the page stops the run once the waits pass their bound, and it is
 // kept; the waits are counted here, not slept.
-TEST_F(WindowsRuntimeTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
+TEST_F(WindowsFileSystemTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
   const struct {
     const char* what;
     const wchar_t* held;
@@ -207,12 +208,11 @@ TEST_F(WindowsRuntimeTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
     WriteFile("p.html", page);
     WriteFile("p.txt", "an older text");
     Holder other(row.held, row.share);
-    // Records the message and the end instead of ending the test.
-    testing::FaultyRuntime run(runtime_, [] { return std::map<std::string, std::string>(); });
+    testing::RecordingUser user;  // the message and the end, which returns
     std::string error;
     int waits = 0;
     try {
-      ConvertFolder(run, {}, {.wait = [&](std::chrono::milliseconds wait) {
+      ConvertFolder(runtime_, user, {}, {.wait = [&](std::chrono::milliseconds wait) {
                       if (++waits == 5 && row.let_go) other.Release();
                       if (row.let_go) std::this_thread::sleep_for(wait);
                     }});
@@ -221,7 +221,7 @@ TEST_F(WindowsRuntimeTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
     }
     other.Release();
     EXPECT_EQ(error, row.error);
-    EXPECT_EQ(run.messages.size(), row.error.empty() ? 1U : 0U);
+    EXPECT_EQ(user.messages.size(), row.error.empty() ? 1U : 0U);
     if (row.error.empty()) {
       EXPECT_FALSE(fs::exists("p.html"));
       EXPECT_EQ(ReadFile("p.txt"), "p.html\r\n\r\n Story \r\n");
@@ -239,7 +239,7 @@ TEST_F(WindowsRuntimeTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
 
 // Windows deletes no read-only file: such a file is neither replaced nor
 // read as a page (which would be deleted afterwards).
-TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
+TEST_F(WindowsFileSystemTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
   WriteFile("story.txt", "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_READONLY);
   // As a text file: refused, saying why.
@@ -264,7 +264,7 @@ TEST_F(WindowsRuntimeTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
 // A hidden or system mark stays with a file through a rename: a text file
 // written in a file that had one, or renamed over one that had one, has
 // neither.
-TEST_F(WindowsRuntimeTest, ARenamedFileIsNeitherHiddenNorASystemFile) {
+TEST_F(WindowsFileSystemTest, ARenamedFileIsNeitherHiddenNorASystemFile) {
   WriteFile("hidden.txt", "an old text");
   SetAttributes(L"hidden.txt", FILE_ATTRIBUTE_HIDDEN);
   for (const char* name : {"hidden.txt", "new.txt"}) {
@@ -283,7 +283,7 @@ TEST_F(WindowsRuntimeTest, ARenamedFileIsNeitherHiddenNorASystemFile) {
   }
 }
 
-TEST_F(WindowsRuntimeTest, KnowsTheCurrentFolderInAnyScript) {
+TEST_F(WindowsFileSystemTest, KnowsTheCurrentFolderInAnyScript) {
   const fs::path inner = folder_.path() / fs::path(kWideStem);
   fs::create_directory(inner);
   fs::current_path(inner);
@@ -301,25 +301,26 @@ bool Appears(const fs::path& path) {
   return fs::exists(path);
 }
 
-TEST_F(WindowsRuntimeTest, StartsAProgramWithEachArgumentWhole) {
+TEST_F(WindowsFileSystemTest, StartsAProgramWithEachArgumentWhole) {
   const std::vector<std::string> arguments = {
       "a b",       "",       R"(say "hi")", R"(C:\My Pages\)", R"(a\\"b)", "50% & <that> | ^more",
       "tab\there", kUtf8Stem};
   std::vector<std::string> call = {"arguments"};
   call.insert(call.end(), arguments.begin(), arguments.end());
-  runtime_.StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
+  WindowsProgramStarter().StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
   ASSERT_TRUE(Appears("arguments"));
   std::string expected;
   for (const std::string& argument : arguments) expected += argument + '\0';
   EXPECT_EQ(ReadFile("arguments"), expected);
 }
 
-TEST_F(WindowsRuntimeTest, AMissingProgramIsFileNotFound) {
-  EXPECT_EQ(FailureNumber([&] { runtime_.StartProgram("no-such-program-here", {}); }), 53);
-  EXPECT_EQ(FailureNumber([&] { runtime_.StartProgram("C:\\no\\such\\program.exe", {}); }), 53);
+TEST_F(WindowsFileSystemTest, AMissingProgramIsFileNotFound) {
+  WindowsProgramStarter programs;
+  EXPECT_EQ(FailureNumber([&] { programs.StartProgram("no-such-program-here", {}); }), 53);
+  EXPECT_EQ(FailureNumber([&] { programs.StartProgram("C:\\no\\such\\program.exe", {}); }), 53);
 }
 
-TEST_F(WindowsRuntimeTest, FindsSystemProgramsButNeverInTheCurrentFolder) {
+TEST_F(WindowsFileSystemTest, FindsSystemProgramsButNeverInTheCurrentFolder) {
   WriteFile("rundll32.exe", "MZ not the real one");
   WriteFile("probe.exe", "MZ not a program");
   for (const char* name : {"rundll32.exe", "RUNDLL32", "rundll32"}) {

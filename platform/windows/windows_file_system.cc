@@ -1,4 +1,4 @@
-// The Windows runtime, in the order of this file:
+// The files of a folder on Windows, in the order of this file:
 //
 //   1. Handles and stamps: an owned HANDLE, and the stamp (identity, size,
 //      last write) read through an open handle.
@@ -7,12 +7,10 @@
 //   3. Opening: a regular file and nothing else (OpenRegularFile), and
 //      closing with its error seen (CloseChecked).
 //   4. The files: reading (WindowsInputFile) and writing (WindowsOutputFile).
-//   5. Lines on standard output and standard error (WriteLine).
-//   6. The runtime's services: listing, opening, creating new files,
-//      flushing a group of files, stamps, the folder's flush, deleting,
-//      the current folder, starting a program, messages and the end of
-//      the program (WindowsRuntime).
-#include "platform/windows/windows_runtime.h"
+//   5. The services: listing, opening, creating new files, flushing a
+//      group of files, stamps, the folder's flush, deleting, the current
+//      folder (WindowsFileSystem).
+#include "platform/windows/windows_file_system.h"
 
 // clang-format off
 #include "platform/windows/windows_api.h"
@@ -27,9 +25,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/console_exit.h"
-#include "platform/windows/command_line.h"
-#include "platform/windows/find_program.h"
 #include "platform/windows/ordinary_file.h"
 #include "platform/windows/system_calls.h"
 #include "platform/windows/utf16.h"
@@ -360,29 +355,9 @@ class WindowsOutputFile final : public OutputFile {
   FileStamp stamp_;
 };
 
-// Writes `text` and a line end to standard output or standard error. A
-// console is given UTF-16, so that names in any script show as they are; a
-// file or a pipe gets the UTF-8 bytes.
-void WriteLine(std::FILE* stream, DWORD standard_handle, std::string_view text) {
-  const HANDLE handle = ::GetStdHandle(standard_handle);
-  DWORD mode = 0;
-  if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
-    std::fflush(stream);
-    const std::wstring wide = WideText(text) + L"\r\n";
-    DWORD written = 0;
-    if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
-      return;
-    }
-  }
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fputc('\n', stream);
-}
-
 }  // namespace
 
-WindowsRuntime::WindowsRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
-
-std::vector<std::string> WindowsRuntime::ListFiles() {
+std::vector<std::string> WindowsFileSystem::ListFiles() {
   static const std::string kOperation = "cannot read folder";
   WIN32_FIND_DATAW entry;
   const HANDLE search = ::FindFirstFileW(L"*", &entry);
@@ -404,7 +379,7 @@ std::vector<std::string> WindowsRuntime::ListFiles() {
   return names;
 }
 
-std::unique_ptr<InputFile> WindowsRuntime::OpenForReading(const std::string& name) {
+std::unique_ptr<InputFile> WindowsFileSystem::OpenForReading(const std::string& name) {
   static const std::string kOperation = "cannot open file for reading";
   // Others may read the page meanwhile, but not change it.
   FileStamp stamp;
@@ -424,7 +399,7 @@ std::unique_ptr<InputFile> WindowsRuntime::OpenForReading(const std::string& nam
   return std::make_unique<WindowsInputFile>(std::move(file), name, stamp);
 }
 
-std::unique_ptr<OutputFile> WindowsRuntime::OpenForWriting(const std::string& name) {
+std::unique_ptr<OutputFile> WindowsFileSystem::OpenForWriting(const std::string& name) {
   static const std::string kOperation = "cannot create file";
   // OPEN_ALWAYS and then emptying, rather than CREATE_ALWAYS: the file is
   // emptied only once it is known to be a regular file, and an existing
@@ -451,7 +426,7 @@ std::unique_ptr<OutputFile> WindowsRuntime::OpenForWriting(const std::string& na
   return std::make_unique<WindowsOutputFile>(std::move(file), name, stamp);
 }
 
-std::unique_ptr<OutputFile> WindowsRuntime::CreateNewFile(const std::string& name) {
+std::unique_ptr<OutputFile> WindowsFileSystem::CreateNewFile(const std::string& name) {
   // CREATE_NEW fails for any existing name, a link or a hidden file
   // included; the new file has ordinary attributes. DELETE access lets the
   // file be renamed through this handle (RenameOver).
@@ -461,7 +436,7 @@ std::unique_ptr<OutputFile> WindowsRuntime::CreateNewFile(const std::string& nam
   return std::make_unique<WindowsOutputFile>(std::move(file), name, stamp);
 }
 
-std::optional<FileStamp> WindowsRuntime::CheckReplaceable(const std::string& name) {
+std::optional<FileStamp> WindowsFileSystem::CheckReplaceable(const std::string& name) {
   // The same refusals as `OpenForWriting` (a link, a device, a read-only
   // file) with the same errors, from an open that asks only for the
   // attributes and keeps nobody out: another program that has the file
@@ -477,7 +452,7 @@ std::optional<FileStamp> WindowsRuntime::CheckReplaceable(const std::string& nam
   return stamp;
 }
 
-FileStamp WindowsRuntime::StampOf(const std::string& name) {
+FileStamp WindowsFileSystem::StampOf(const std::string& name) {
   static const std::string kOperation = "cannot look up file";
   const std::wstring wide = WideName(name, kOperation);
   // Attributes only, whoever else has the file open; the link itself, not
@@ -490,7 +465,7 @@ FileStamp WindowsRuntime::StampOf(const std::string& name) {
   return StampOfHandle(file.get(), kOperation, name);
 }
 
-void WindowsRuntime::SyncDirectory() {
+void WindowsFileSystem::SyncDirectory() {
   // Nothing to do. On NTFS a folder's entries are metadata, which the file
   // system journals: FlushFileBuffers on the file commits the journal up to
   // the file's creation, entry included. On FAT the entry holds the file's
@@ -499,7 +474,7 @@ void WindowsRuntime::SyncDirectory() {
   // program does not otherwise need.
 }
 
-void WindowsRuntime::DeleteFile(const std::string& name) {
+void WindowsFileSystem::DeleteFile(const std::string& name) {
   static const std::string kOperation = "cannot delete file";
   const std::wstring wide = WideName(name, kOperation);
   if (!windows::system_calls.delete_file(wide.c_str())) {
@@ -507,40 +482,11 @@ void WindowsRuntime::DeleteFile(const std::string& name) {
   }
 }
 
-std::string WindowsRuntime::CurrentDirectory() {
+std::string WindowsFileSystem::CurrentDirectory() {
   const std::wstring path = GrowingBuffer(
       [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
   if (path.empty()) throw WindowsError(::GetLastError(), "cannot find the current folder", ".");
   return Utf8FromWide(path);
 }
-
-void WindowsRuntime::StartProgram(const std::string& program,
-                                  const std::vector<std::string>& arguments) {
-  static const std::string kOperation = "cannot start program";
-  const std::wstring application = WideName(FindProgram(program), kOperation);
-  std::wstring command_line = WideName(WindowsCommandLine(program, arguments), kOperation);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &process)) {
-    throw WindowsError(::GetLastError(), kOperation, program);
-  }
-  // Not waited for: the handles are all this program would have of it.
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-}
-
-void WindowsRuntime::ShowMessage(std::string_view text) {
-  WriteLine(stdout, STD_OUTPUT_HANDLE, text);
-}
-
-void WindowsRuntime::ReportError(const RuntimeError& error) {
-  WriteLine(stderr, STD_ERROR_HANDLE, program_name_ + ": " + error.what());
-}
-
-void WindowsRuntime::EndProgram(int status) { ExitConsoleProgram(program_name_, status); }
 
 }  // namespace corvane

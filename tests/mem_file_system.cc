@@ -1,4 +1,4 @@
-#include "tests/mem_runtime.h"
+#include "tests/mem_file_system.h"
 
 #include <algorithm>
 #include <utility>
@@ -24,19 +24,19 @@ std::string Folded(std::string_view name) {
   return folded;
 }
 
-FileStamp StampOfEntry(std::uint64_t inode, const MemRuntime::Entry& entry) {
+FileStamp StampOfEntry(std::uint64_t inode, const MemFileSystem::Entry& entry) {
   return FileStamp{
       .device = 1, .inode = inode, .size = entry.bytes.size(), .modified_ns = entry.generation};
 }
 
 class MemInputFile final : public InputFile {
  public:
-  MemInputFile(MemRuntime& runtime, std::string name, std::string bytes, FileStamp stamp)
-      : runtime_(runtime), name_(std::move(name)), bytes_(std::move(bytes)), stamp_(stamp) {}
+  MemInputFile(MemFileSystem& owner, std::string name, std::string bytes, FileStamp stamp)
+      : owner_(owner), name_(std::move(name)), bytes_(std::move(bytes)), stamp_(stamp) {}
 
   std::size_t Read(char* buffer, std::size_t size) override {
-    runtime_.Before(Call::kRead, name_);
-    const std::size_t count = std::min({size, runtime_.read_size, bytes_.size() - offset_});
+    owner_.Before(Call::kRead, name_);
+    const std::size_t count = std::min({size, owner_.read_size, bytes_.size() - offset_});
     std::copy_n(bytes_.data() + offset_, count, buffer);
     offset_ += count;
     return count;
@@ -44,10 +44,10 @@ class MemInputFile final : public InputFile {
 
   FileStamp Stamp() const override { return stamp_; }
 
-  void Close() override { runtime_.Before(Call::kClose, name_); }
+  void Close() override { owner_.Before(Call::kClose, name_); }
 
  private:
-  MemRuntime& runtime_;
+  MemFileSystem& owner_;
   std::string name_;
   std::string bytes_;  // as they were at opening
   std::size_t offset_ = 0;
@@ -55,41 +55,41 @@ class MemInputFile final : public InputFile {
 };
 
 // Writes to the file itself, whatever its names become. Its stamp is the
-// one it had when it was opened, as the system's runtimes keep it.
+// one it had when it was opened, as the system's file systems keep it.
 class MemOutputFile final : public OutputFile {
  public:
-  MemOutputFile(MemRuntime& runtime, std::string name, std::uint64_t inode)
-      : runtime_(runtime),
+  MemOutputFile(MemFileSystem& owner, std::string name, std::uint64_t inode)
+      : owner_(owner),
         name_(std::move(name)),
         inode_(inode),
-        stamp_(StampOfEntry(inode, runtime.files.at(inode))) {}
+        stamp_(StampOfEntry(inode, owner.files.at(inode))) {}
 
   void Append(std::string_view data) override {
-    runtime_.Before(Call::kAppend, name_);
-    runtime_.files.at(inode_).bytes.append(data);
-    runtime_.Changed(inode_);
+    owner_.Before(Call::kAppend, name_);
+    owner_.files.at(inode_).bytes.append(data);
+    owner_.Changed(inode_);
   }
 
-  void Sync() override { runtime_.Before(Call::kSync, name_); }
+  void Sync() override { owner_.Before(Call::kSync, name_); }
 
   FileStamp Stamp() const override { return stamp_; }
 
   void RenameOver(const std::string& target) override {
-    runtime_.Before(Call::kRename, target);
-    if (auto replaced = runtime_.Resolve(target); replaced != runtime_.names.end()) {
-      runtime_.names.erase(replaced);
+    owner_.Before(Call::kRename, target);
+    if (auto replaced = owner_.Resolve(target); replaced != owner_.names.end()) {
+      owner_.names.erase(replaced);
     }
     // The file's old name goes wherever it is now (a test may have moved it).
-    std::erase_if(runtime_.names,
+    std::erase_if(owner_.names,
                   [&](const auto& name) { return name.first == name_ && name.second == inode_; });
-    runtime_.names[target] = inode_;
+    owner_.names[target] = inode_;
     name_ = target;
   }
 
-  void Close() override { runtime_.Before(Call::kClose, name_); }
+  void Close() override { owner_.Before(Call::kClose, name_); }
 
  private:
-  MemRuntime& runtime_;
+  MemFileSystem& owner_;
   std::string name_;
   std::uint64_t inode_;
   FileStamp stamp_;
@@ -97,7 +97,7 @@ class MemOutputFile final : public OutputFile {
 
 }  // namespace
 
-void MemRuntime::Add(const std::string& name, std::string bytes, Kind kind) {
+void MemFileSystem::Add(const std::string& name, std::string bytes, Kind kind) {
   const std::uint64_t inode = next_inode_++;
   Entry& entry = files[inode];
   entry.bytes = std::move(bytes);
@@ -105,25 +105,27 @@ void MemRuntime::Add(const std::string& name, std::string bytes, Kind kind) {
   names[name] = inode;
 }
 
-void MemRuntime::Link(const std::string& existing, const std::string& name) {
+void MemFileSystem::Link(const std::string& existing, const std::string& name) {
   names[name] = names.at(existing);
 }
 
-std::map<std::string, std::string> MemRuntime::Now() const {
+std::map<std::string, std::string> MemFileSystem::Now() const {
   std::map<std::string, std::string> now;
   for (const auto& [name, inode] : names) now[name] = files.at(inode).bytes;
   return now;
 }
 
-MemRuntime::Entry& MemRuntime::File(const std::string& name) { return files.at(names.at(name)); }
+MemFileSystem::Entry& MemFileSystem::File(const std::string& name) {
+  return files.at(names.at(name));
+}
 
-std::optional<std::string> MemRuntime::Contents(const std::string& name) const {
+std::optional<std::string> MemFileSystem::Contents(const std::string& name) const {
   auto it = names.find(name);
   if (it == names.end()) return std::nullopt;
   return files.at(it->second).bytes;
 }
 
-std::map<std::string, std::uint64_t>::iterator MemRuntime::Resolve(const std::string& name) {
+std::map<std::string, std::uint64_t>::iterator MemFileSystem::Resolve(const std::string& name) {
   auto exact = names.find(name);
   if (exact != names.end() || !case_folding) return exact;
   // The listing's order (see ListFiles) is the names' order reversed.
@@ -134,16 +136,11 @@ std::map<std::string, std::uint64_t>::iterator MemRuntime::Resolve(const std::st
   return names.end();
 }
 
-void MemRuntime::Before(Call call, const std::string& file) {
-  calls.emplace_back(call, file);
-  if (before_call) before_call(call, file);
-}
+void MemFileSystem::Changed(const std::string& name) { Changed(names.at(name)); }
 
-void MemRuntime::Changed(const std::string& name) { Changed(names.at(name)); }
+void MemFileSystem::Changed(std::uint64_t inode) { ++files.at(inode).generation; }
 
-void MemRuntime::Changed(std::uint64_t inode) { ++files.at(inode).generation; }
-
-MemRuntime::Entry& MemRuntime::Find(const std::string& name, const std::string& operation) {
+MemFileSystem::Entry& MemFileSystem::Find(const std::string& name, const std::string& operation) {
   auto it = Resolve(name);
   if (it == names.end()) {
     throw RuntimeError(ErrorNumber::kFileNotFound, operation, name, "No such file or directory");
@@ -151,7 +148,7 @@ MemRuntime::Entry& MemRuntime::Find(const std::string& name, const std::string& 
   return files.at(it->second);
 }
 
-std::vector<std::string> MemRuntime::ListFiles() {
+std::vector<std::string> MemFileSystem::ListFiles() {
   Before(Call::kListFiles, current_directory);
   std::vector<std::string> listed;
   for (const auto& [name, inode] : names) {
@@ -162,7 +159,7 @@ std::vector<std::string> MemRuntime::ListFiles() {
   return listed;
 }
 
-std::unique_ptr<InputFile> MemRuntime::OpenForReading(const std::string& name) {
+std::unique_ptr<InputFile> MemFileSystem::OpenForReading(const std::string& name) {
   Before(Call::kOpenForReading, name);
   auto it = Resolve(name);
   Entry& entry = Find(name, "cannot open file for reading");
@@ -176,12 +173,12 @@ std::unique_ptr<InputFile> MemRuntime::OpenForReading(const std::string& name) {
 namespace {
 
 // The refusals that opening an existing file for writing meets.
-void RequireWritable(const MemRuntime::Entry& entry, const std::string& name) {
+void RequireWritable(const MemFileSystem::Entry& entry, const std::string& name) {
   if (entry.read_only) {
     throw RuntimeError(ErrorNumber::kPermissionDenied, "cannot create file", name,
                        "Permission denied");
   }
-  if (entry.kind != MemRuntime::Kind::kRegular && entry.kind != MemRuntime::Kind::kHidden) {
+  if (entry.kind != MemFileSystem::Kind::kRegular && entry.kind != MemFileSystem::Kind::kHidden) {
     throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot create file", name,
                        "it is not a regular file");
   }
@@ -189,7 +186,7 @@ void RequireWritable(const MemRuntime::Entry& entry, const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) {
+std::unique_ptr<OutputFile> MemFileSystem::OpenForWriting(const std::string& name) {
   Before(Call::kOpenForWriting, name);
   auto it = Resolve(name);
   if (it == names.end()) {
@@ -204,7 +201,7 @@ std::unique_ptr<OutputFile> MemRuntime::OpenForWriting(const std::string& name) 
   return std::make_unique<MemOutputFile>(*this, name, it->second);
 }
 
-std::unique_ptr<OutputFile> MemRuntime::CreateNewFile(const std::string& name) {
+std::unique_ptr<OutputFile> MemFileSystem::CreateNewFile(const std::string& name) {
   Before(Call::kCreateNewFile, name);
   if (Resolve(name) != names.end()) {
     throw RuntimeError(ErrorNumber::kPathFileAccessError, "cannot create file", name,
@@ -217,7 +214,7 @@ std::unique_ptr<OutputFile> MemRuntime::CreateNewFile(const std::string& name) {
   return std::make_unique<MemOutputFile>(*this, name, inode);
 }
 
-std::optional<FileStamp> MemRuntime::CheckReplaceable(const std::string& name) {
+std::optional<FileStamp> MemFileSystem::CheckReplaceable(const std::string& name) {
   Before(Call::kCheckReplaceable, name);
   auto it = Resolve(name);
   if (it == names.end()) return std::nullopt;
@@ -225,15 +222,15 @@ std::optional<FileStamp> MemRuntime::CheckReplaceable(const std::string& name) {
   return StampOfEntry(it->second, files.at(it->second));
 }
 
-FileStamp MemRuntime::StampOf(const std::string& name) {
+FileStamp MemFileSystem::StampOf(const std::string& name) {
   Before(Call::kStampOf, name);
   Entry& entry = Find(name, "cannot look up file");
   return StampOfEntry(Resolve(name)->second, entry);
 }
 
-void MemRuntime::SyncDirectory() { Before(Call::kSyncDirectory, current_directory); }
+void MemFileSystem::SyncDirectory() { Before(Call::kSyncDirectory, current_directory); }
 
-void MemRuntime::DeleteFile(const std::string& name) {
+void MemFileSystem::DeleteFile(const std::string& name) {
   Before(Call::kDeleteFile, name);
   if (Find(name, "cannot delete file").undeletable) {
     throw RuntimeError(ErrorNumber::kPermissionDenied, "cannot delete file", name,
@@ -242,25 +239,9 @@ void MemRuntime::DeleteFile(const std::string& name) {
   names.erase(Resolve(name));
 }
 
-std::string MemRuntime::CurrentDirectory() {
+std::string MemFileSystem::CurrentDirectory() {
   Before(Call::kCurrentDirectory, current_directory);
   return current_directory;
 }
-
-void MemRuntime::StartProgram(const std::string& program,
-                              const std::vector<std::string>& arguments) {
-  Before(Call::kStartProgram, program);
-  std::vector<std::string> command{program};
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  started.push_back(std::move(command));
-}
-
-void MemRuntime::ShowMessage(std::string_view text) { messages.emplace_back(text); }
-
-void MemRuntime::ReportError(const RuntimeError& error) {
-  error_reports.emplace_back(error.what());
-}
-
-void MemRuntime::EndProgram(int status) { end_status = status; }
 
 }  // namespace corvane::testing

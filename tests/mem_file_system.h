@@ -1,5 +1,5 @@
-// An in-memory runtime for the tests: a folder of files held in maps, and
-// the calls, messages, error reports and program ends it was asked for.
+// An in-memory file system for the tests: a folder of files held in maps,
+// and the calls it was asked for.
 //
 // A name is not a file: names lead to files (inodes), so that two names can
 // reach one file, as hard links do, and, in the case-folding mode, as
@@ -9,8 +9,8 @@
 // first name in the listing's order that folds to the same).
 //
 // Faults, and what a power cut would leave, are not its business: the fault
-// wrapper (tests/faulty_runtime.h) adds them over this runtime and over the
-// real ones alike.
+// wrapper (tests/faulty_file_system.h) adds them over this file system and
+// over the real ones alike.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/file_system.h"
 #include "tests/calls.h"
 
 namespace corvane::testing {
 
-class MemRuntime : public Runtime {
+class MemFileSystem : public FileSystem, public CallRecord {
  public:
   enum class Kind { kRegular, kHidden, kFolder, kSymlink, kFifo };
 
@@ -51,19 +51,6 @@ class MemRuntime : public Runtime {
   // Largest number of bytes one Read returns: small values split lines and
   // CR LF pairs across reads.
   std::size_t read_size = 1 << 16;
-
-  // Every call so far, with the file it concerned.
-  std::vector<std::pair<Call, std::string>> calls;
-
-  // Called before every call, with the call and the file it concerns; a test can change the folder
-  // from here, or make the call fail by throwing.
-  std::function<void(Call, const std::string&)> before_call;
-
-  // What the program asked for.
-  std::vector<std::string> messages;
-  std::vector<std::string> error_reports;
-  std::optional<int> end_status;
-  std::vector<std::vector<std::string>> started;  // program, then its arguments
 
   // Adds a file that was on disk before the program started.
   void Add(const std::string& name, std::string bytes, Kind kind = Kind::kRegular);
@@ -89,14 +76,13 @@ class MemRuntime : public Runtime {
   void SyncDirectory() override;
   void DeleteFile(const std::string& name) override;
   std::string CurrentDirectory() override;
-  void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
-  void ShowMessage(std::string_view text) override;
-  void ReportError(const RuntimeError& error) override;
-  void EndProgram(int status) override;
 
   // Records `call` on `file`, then runs the hook. For the files this
-  // runtime hands out.
-  void Before(Call call, const std::string& file);
+  // file system hands out.
+  void Before(Call call, const std::string& file) {
+    Record(call, file);
+    RunHook(call, file);
+  }
   // The bytes of the file `name` leads to changed: it gets another stamp.
   void Changed(const std::string& name);
   void Changed(std::uint64_t inode);

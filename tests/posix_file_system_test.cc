@@ -1,10 +1,11 @@
-#include "platform/posix/posix_runtime.h"
+#include "platform/posix/posix_file_system.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/posix/posix_program_starter.h"
 #include "platform/posix/system_calls.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
@@ -29,15 +31,15 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-class PosixRuntimeTest : public ::testing::Test {
+class PosixFileSystemTest : public ::testing::Test {
  protected:
   TempFolder folder_;
-  PosixRuntime runtime_{"test"};
+  PosixFileSystem runtime_;
 };
 
-// Beyond the shared contract (tests/runtime_contract_test.cc): dangling
+// Beyond the shared contract (tests/file_system_contract_test.cc): dangling
 // links, FIFOs and sockets.
-TEST_F(PosixRuntimeTest, ListsNoSpecialFile) {
+TEST_F(PosixFileSystemTest, ListsNoSpecialFile) {
   WriteFile("page.html", "x");
   fs::create_symlink("nowhere", "dangling.html");
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
@@ -49,26 +51,37 @@ TEST_F(PosixRuntimeTest, ListsNoSpecialFile) {
 }
 
 // A FIFO is refused at once, without waiting for a partner.
-TEST_F(PosixRuntimeTest, NeverReadsOrWritesAFifo) {
+TEST_F(PosixFileSystemTest, NeverReadsOrWritesAFifo) {
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("fifo.html"); }), 75);
   EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("fifo.html"); }), 75);
   EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("fifo.html"); }), 75);
 }
 
-TEST_F(PosixRuntimeTest, KnowsTheCurrentFolder) {
+TEST_F(PosixFileSystemTest, KnowsTheCurrentFolder) {
   EXPECT_EQ(fs::path(runtime_.CurrentDirectory()), fs::canonical(folder_.path()));
 }
 
-TEST_F(PosixRuntimeTest, StartsAProgramWithItsArgumentsUnsplit) {
+// The program gets each argument whole, and is collected once it ends: no
+// zombie stays behind while the window is open.
+TEST_F(PosixFileSystemTest, StartsAProgramWithItsArgumentsUnsplitAndCollectsIt) {
+  PosixProgramStarter programs;
   const std::string name = "a b; $(c) 'd'.txt";
-  runtime_.StartProgram("touch", {name});
+  programs.StartProgram("touch", {name});
   for (int i = 0; i < 500 && !fs::exists(name); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_TRUE(fs::exists(name));
+  // Looked at without collecting it: until it is, the child is there.
+  bool no_child = false;
+  for (int i = 0; i < 500 && !no_child; ++i) {
+    siginfo_t info{};
+    no_child = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+    if (!no_child) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(no_child) << "the child was not collected";
   // 53, or 70 when a folder on PATH may not be searched by this user.
-  const int missing = FailureNumber([&] { runtime_.StartProgram("no-such-program-here", {}); });
+  const int missing = FailureNumber([&] { programs.StartProgram("no-such-program-here", {}); });
   EXPECT_TRUE(missing == 53 || missing == 70) << missing;
 }
 
@@ -82,7 +95,7 @@ struct SystemCallCase {
 
 void PrintTo(const SystemCallCase& c, std::ostream* out) { *out << c.what; }
 
-class MisbehavingSystemCalls : public PosixRuntimeTest,
+class MisbehavingSystemCalls : public PosixFileSystemTest,
                                public ::testing::WithParamInterface<SystemCallCase> {
  protected:
   ~MisbehavingSystemCalls() override { posix::system_calls = {}; }

@@ -28,8 +28,8 @@
 #include "platform/errno_error.h"
 #include "platform/native_runtime.h"
 #include "tests/disk_record.h"
-#include "tests/faulty_runtime.h"
-#include "tests/mem_runtime.h"
+#include "tests/faulty_file_system.h"
+#include "tests/recorded_runtime.h"
 #include "tests/temp_folder.h"
 
 #ifdef _WIN32
@@ -56,7 +56,7 @@ class NativeFolder {
   NativeFolder(const NativeFolder&) = delete;
   NativeFolder& operator=(const NativeFolder&) = delete;
 
-  Runtime& runtime() { return runtime_; }
+  FileSystem& runtime() { return runtime_; }
   void Make(const std::string& name, const std::string& bytes) {
     testing::WriteFile(name, bytes);
     record_.Settle();
@@ -119,7 +119,7 @@ class NativeFolder {
 
  protected:
   testing::TempFolder temp_;
-  NativeRuntime runtime_{"test"};
+  NativeFileSystem runtime_;
   testing::DiskRecord record_;  // in the scratch folder, and gone before it
 };
 
@@ -150,7 +150,7 @@ class MemFolder {
       }
     };
   }
-  Runtime& runtime() { return faulty_; }
+  FileSystem& runtime() { return faulty_; }
   void Make(const std::string& name, const std::string& bytes) { memory_.Add(name, bytes); }
   void MakeFolder(const std::string& name) { memory_.Add(name, "", MemRuntime::Kind::kFolder); }
   bool MakeLink(const std::string&, const std::string& name) {
@@ -176,15 +176,15 @@ class MemFolder {
 
  private:
   MemRuntime memory_;
-  testing::FaultyRuntime faulty_{memory_, [this] { return memory_.Now(); }};
+  testing::FaultyFileSystem faulty_{memory_, [this] { return memory_.Now(); }};
   std::vector<std::tuple<Call, std::string, int>> failures_;
 };
 
 template <typename Folder>
-class RuntimeContract : public ::testing::Test {
+class FileSystemContract : public ::testing::Test {
  protected:
   Folder folder_;
-  Runtime& runtime_ = folder_.runtime();
+  FileSystem& runtime_ = folder_.runtime();
 };
 
 #ifdef _WIN32
@@ -206,7 +206,7 @@ class RuntimeNames {
 #endif
   }
 };
-TYPED_TEST_SUITE(RuntimeContract, Runtimes, RuntimeNames);
+TYPED_TEST_SUITE(FileSystemContract, Runtimes, RuntimeNames);
 
 // The error number a call fails with (0 when it does not), and the file the
 // error names.
@@ -244,7 +244,7 @@ std::string ReadAll(InputFile& file) {
   return read;
 }
 
-TYPED_TEST(RuntimeContract, ListsOnlyOrdinaryFiles) {
+TYPED_TEST(FileSystemContract, ListsOnlyOrdinaryFiles) {
   this->folder_.Make("page.html", "x");
   this->folder_.Make("notes.txt", "x");
   this->folder_.MakeHidden("x");
@@ -255,7 +255,7 @@ TYPED_TEST(RuntimeContract, ListsOnlyOrdinaryFiles) {
   EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "page.html"}));
 }
 
-TYPED_TEST(RuntimeContract, ReadsEveryByteAndStampsTheFileItRead) {
+TYPED_TEST(FileSystemContract, ReadsEveryByteAndStampsTheFileItRead) {
   const std::string bytes = AllByteValues();
   this->folder_.Make("page.html", bytes);
   auto file = this->runtime_.OpenForReading("page.html");
@@ -268,7 +268,7 @@ TYPED_TEST(RuntimeContract, ReadsEveryByteAndStampsTheFileItRead) {
 }
 
 // Every refusal names the file; nothing is followed, created or emptied.
-TYPED_TEST(RuntimeContract, RefusesWhatIsMissingOrNotARegularFile) {
+TYPED_TEST(FileSystemContract, RefusesWhatIsMissingOrNotARegularFile) {
   this->folder_.Make("target.dat", "keep");
   this->folder_.MakeFolder("folder.html");
   const bool links = this->folder_.MakeLink("target.dat", "link.html");
@@ -296,7 +296,7 @@ TYPED_TEST(RuntimeContract, RefusesWhatIsMissingOrNotARegularFile) {
 // the old file is replaced whole, its other names keep its content, the new
 // file keeps its identity; its text is on disk once it is flushed, and
 // under its new name once the folder is.
-TYPED_TEST(RuntimeContract, WritesFlushesAndRenamesOverAnOldFile) {
+TYPED_TEST(FileSystemContract, WritesFlushesAndRenamesOverAnOldFile) {
   this->folder_.Make("story.txt", "an old and longer text");
   this->folder_.MakeHardLink("story.txt", "backup.txt");
   this->folder_.Make("part", "left over");
@@ -329,7 +329,7 @@ TYPED_TEST(RuntimeContract, WritesFlushesAndRenamesOverAnOldFile) {
 // A stamp tells apart two versions of a file: another size, another time
 // within the same second, another file put in its place with the same size
 // and time.
-TYPED_TEST(RuntimeContract, StampsTellVersionsApart) {
+TYPED_TEST(FileSystemContract, StampsTellVersionsApart) {
   constexpr std::int64_t kTime = 1'700'000'000'000'000'000;
   this->folder_.Make("page.html", "ab");
   this->folder_.Make("other.html", "cd");
@@ -355,7 +355,7 @@ TYPED_TEST(RuntimeContract, StampsTellVersionsApart) {
 // A file is created only where its name is free: an existing file, even a
 // hidden one, a folder and a link (even a dangling one) are refused and
 // left as they are.
-TYPED_TEST(RuntimeContract, CreatesANewFileOnlyWhereTheNameIsFree) {
+TYPED_TEST(FileSystemContract, CreatesANewFileOnlyWhereTheNameIsFree) {
   this->folder_.Make("story.txt", "keep");
   this->folder_.MakeFolder("folder.txt");
   const std::string hidden = this->folder_.MakeHidden("hidden");
@@ -382,7 +382,7 @@ TYPED_TEST(RuntimeContract, CreatesANewFileOnlyWhereTheNameIsFree) {
 // call returns, each one's data is on disk, the bytes it still held in a
 // buffer included; each answers for itself, and keeps its identity through
 // its rename.
-TYPED_TEST(RuntimeContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
+TYPED_TEST(FileSystemContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
   const std::string large = AllByteValues();
   EXPECT_TRUE(this->runtime_.SyncFiles({}).empty());
   for (const int size : {1, 5}) {
@@ -426,7 +426,7 @@ TYPED_TEST(RuntimeContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
 // flush (an I/O error): each is reported for its own file with its own
 // number, and the file between them is flushed all the same. A write may
 // fail at once or only when the bytes buffered go out for the flush.
-TYPED_TEST(RuntimeContract, AFailedWriteOrFlushAnswersForItsFileAlone) {
+TYPED_TEST(FileSystemContract, AFailedWriteOrFlushAnswersForItsFileAlone) {
   std::vector<std::unique_ptr<OutputFile>> files;
   std::vector<OutputFile*> group;
   for (int i = 0; i < 3; ++i) {

@@ -1,4 +1,4 @@
-#include "gui/win32/win32_runtime.h"
+#include "gui/win32/win32_user.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,23 +75,23 @@ void ShowBox(HWND owner, const std::wstring& title, std::string_view text, UINT 
 
 }  // namespace
 
-Win32Runtime::Win32Runtime(Runtime& native, std::string_view title, HWND owner)
-    : RuntimeWrapper(native), title_(WideText(title)), owner_(owner) {}
+Win32User::Win32User(User& console, std::string_view title, HWND owner)
+    : console_(console), title_(WideText(title)), owner_(owner) {}
 
-void Win32Runtime::ShowMessage(std::string_view text) { ShowBox(owner_, title_, text, 0); }
+void Win32User::ShowMessage(std::string_view text) { ShowBox(owner_, title_, text, 0); }
 
-void Win32Runtime::ReportError(const RuntimeError& error) {
+void Win32User::ReportError(const RuntimeError& error) {
   // Also on standard error, for whoever started the program from a shell;
   // a program without a console loses that line, and nothing else.
   try {
-    RuntimeWrapper::ReportError(error);
+    console_.ReportError(error);
   } catch (const std::exception&) {
     // The box below is the report that counts.
   }
   ShowBox(owner_, title_, ErrorReportText(error), MB_ICONERROR);
 }
 
-void Win32Runtime::EndProgram(int status) {
+void Win32User::EndProgram(int status) {
   std::fflush(nullptr);
   ::ExitProcess(static_cast<UINT>(status));
 }

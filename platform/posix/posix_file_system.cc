@@ -1,19 +1,17 @@
-// The POSIX runtime, in the order of this file:
+// The files of a folder on POSIX, in the order of this file:
 //
 //   1. The system-call table, and helpers: stamps from stat, closing with
 //      and without its error, refusing what is not a regular file.
 //   2. The files: reading (PosixInputFile) and writing (PosixOutputFile,
 //      small pieces gathered, large ones written straight from the
 //      caller's memory).
-//   3. The runtime's services: listing, opening for reading and writing,
-//      creating new files, flushing a group of files, stamps, the folder's
-//      flush, deleting, the current folder, starting a program, messages
-//      and the end of the program.
-#include "platform/posix/posix_runtime.h"
+//   3. The services: listing, opening for reading and writing, creating
+//      new files, flushing a group of files, stamps, the folder's flush,
+//      deleting, the current folder.
+#include "platform/posix/posix_file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -25,7 +23,6 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/console_exit.h"
 #include "platform/posix/system_calls.h"
 
 extern char** environ;
@@ -154,7 +151,7 @@ class PosixOutputFile final : public OutputFile {
     if (posix::system_calls.fsync(fd_) != 0) throw FlushError(errno);
   }
 
-  // For a flush done elsewhere (`PosixRuntime::SyncFiles`): writes out the
+  // For a flush done elsewhere (`PosixFileSystem::SyncFiles`): writes out the
   // buffer and returns the descriptor to flush.
   int PrepareSync() {
     Flush();
@@ -221,9 +218,7 @@ std::string FolderName() {
 
 }  // namespace
 
-PosixRuntime::PosixRuntime(std::string program_name) : program_name_(std::move(program_name)) {}
-
-std::vector<std::string> PosixRuntime::ListFiles() {
+std::vector<std::string> PosixFileSystem::ListFiles() {
   static const std::string kOperation = "cannot read folder";
   DIR* dir = ::opendir(".");
   if (dir == nullptr) {
@@ -273,7 +268,7 @@ int OpenRegularFile(const std::string& name, int flags, mode_t mode, const std::
 
 }  // namespace
 
-std::unique_ptr<InputFile> PosixRuntime::OpenForReading(const std::string& name) {
+std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& name) {
   static const std::string kOperation = "cannot open file for reading";
   // O_NOFOLLOW: a symbolic link is refused (ELOOP); O_NONBLOCK: opening a
   // FIFO does not wait for a writer.
@@ -282,7 +277,7 @@ std::unique_ptr<InputFile> PosixRuntime::OpenForReading(const std::string& name)
   return std::make_unique<PosixInputFile>(fd, name, StampFromStat(info));
 }
 
-std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name) {
+std::unique_ptr<OutputFile> PosixFileSystem::OpenForWriting(const std::string& name) {
   static const std::string kOperation = "cannot create file";
   // The file is emptied only once it is known to be a regular file that is
   // not reached through a symbolic link: the text goes into this folder and
@@ -298,7 +293,7 @@ std::unique_ptr<OutputFile> PosixRuntime::OpenForWriting(const std::string& name
   return std::make_unique<PosixOutputFile>(fd, name, StampFromStat(info));
 }
 
-std::unique_ptr<OutputFile> PosixRuntime::CreateNewFile(const std::string& name) {
+std::unique_ptr<OutputFile> PosixFileSystem::CreateNewFile(const std::string& name) {
   static const std::string kOperation = "cannot create file";
   // O_EXCL fails for any existing name, a dangling symbolic link included.
   struct stat info;
@@ -307,7 +302,7 @@ std::unique_ptr<OutputFile> PosixRuntime::CreateNewFile(const std::string& name)
   return std::make_unique<PosixOutputFile>(fd, name, StampFromStat(info));
 }
 
-std::vector<std::optional<RuntimeError>> PosixRuntime::SyncFiles(
+std::vector<std::optional<RuntimeError>> PosixFileSystem::SyncFiles(
     std::span<OutputFile* const> files) {
   std::vector<std::optional<RuntimeError>> results(files.size());
   std::vector<PosixOutputFile*> ours;
@@ -335,7 +330,7 @@ std::vector<std::optional<RuntimeError>> PosixRuntime::SyncFiles(
   return results;
 }
 
-std::optional<FileStamp> PosixRuntime::CheckReplaceable(const std::string& name) {
+std::optional<FileStamp> PosixFileSystem::CheckReplaceable(const std::string& name) {
   // The same open as `OpenForWriting`, without creating or emptying: it
   // meets the same refusals (a link, a FIFO, a read-only file) with the same
   // errors.
@@ -355,13 +350,13 @@ std::optional<FileStamp> PosixRuntime::CheckReplaceable(const std::string& name)
   return StampFromStat(info);
 }
 
-FileStamp PosixRuntime::StampOf(const std::string& name) {
+FileStamp PosixFileSystem::StampOf(const std::string& name) {
   struct stat info;
   if (::lstat(name.c_str(), &info) != 0) throw SystemError(errno, "cannot look up file", name);
   return StampFromStat(info);
 }
 
-void PosixRuntime::SyncDirectory() {
+void PosixFileSystem::SyncDirectory() {
   static const std::string kOperation = "cannot flush folder to disk";
   const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -381,12 +376,12 @@ void PosixRuntime::SyncDirectory() {
   }
 }
 
-void PosixRuntime::DeleteFile(const std::string& name) {
+void PosixFileSystem::DeleteFile(const std::string& name) {
   if (posix::system_calls.unlink(name.c_str()) != 0)
     throw SystemError(errno, "cannot delete file", name);
 }
 
-std::string PosixRuntime::CurrentDirectory() {
+std::string PosixFileSystem::CurrentDirectory() {
   std::string path(256, '\0');
   for (;;) {
     if (::getcwd(path.data(), path.size()) != nullptr) {
@@ -397,27 +392,5 @@ std::string PosixRuntime::CurrentDirectory() {
     path.resize(path.size() * 2);
   }
 }
-
-void PosixRuntime::StartProgram(const std::string& program,
-                                const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
-  if (error != 0) throw SystemError(error, "cannot start program", program);
-}
-
-void PosixRuntime::ShowMessage(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
-}
-
-void PosixRuntime::ReportError(const RuntimeError& error) {
-  std::fprintf(stderr, "%s: %s\n", program_name_.c_str(), error.what());
-}
-
-void PosixRuntime::EndProgram(int status) { ExitConsoleProgram(program_name_, status); }
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
-// The runtime of the window program: the system's own runtime for files and
-// programs, with messages and error reports in modal message boxes.
+// The user of the window program on Qt: messages and error reports in
+// modal message boxes.
 #pragma once
 
 #include <QString>
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/runtime_wrapper.h"
+#include "platform/user.h"
 
 class QMessageBox;
 
@@ -18,12 +18,12 @@ namespace corvane {
 // bar.
 std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString& text);
 
-class QtRuntime final : public RuntimeWrapper {
+class QtUser final : public User {
  public:
-  // `native` reaches the files and programs and writes error reports to
-  // standard error too; `title` is the caption of the message boxes.
-  // `native` must outlive this object.
-  QtRuntime(Runtime& native, std::string_view title);
+  // `console` is told each error too (standard error, for whoever started
+  // the program from a shell); `title` is the caption of the message
+  // boxes. `console` must outlive this object.
+  QtUser(User& console, std::string_view title);
 
   // A modal message box with an OK button; returns when it is dismissed.
   void ShowMessage(std::string_view text) override;
@@ -33,6 +33,7 @@ class QtRuntime final : public RuntimeWrapper {
   [[noreturn]] void EndProgram(int status) override;
 
  private:
+  User& console_;
   QString title_;
 };
 
