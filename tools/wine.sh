@@ -1,7 +1,7 @@
 # Sourced by the scripts that run Windows programs under wine
 # (tools/test-windows, tools/try-windows-window, tools/try-windows-names,
-# tools/test-windows-package): the one place that chooses wine and makes
-# its prefix.
+# tools/try-windows-holds, tools/test-windows-package): the one place that
+# chooses wine and makes its prefix.
 #
 # Whether wine starts 32-bit programs here is found out by trying its 32-bit
 # loader, once: the answer is exported to the scripts these scripts start.
