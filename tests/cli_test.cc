@@ -15,10 +15,13 @@
 
 #include "app/version.h"
 #include "tests/run_program.h"
+#include "tests/saved_pages.h"
 #include "tests/temp_folder.h"
 
 namespace corvane {
 namespace {
+
+using testing::kRule;
 
 namespace fs = std::filesystem;
 using testing::kLineEnd;
@@ -64,10 +67,9 @@ TEST(Cli, ConvertsTheSamplePages) {
 
 TEST(Cli, StopsAtTheFirstBadPage) {
   TempFolder folder;
-  const std::string rule(18, '-');
-  WriteFile("a.html", rule + "a" + rule);
-  WriteFile("b.html", "x\r\n" + rule + "\r\nno closing rule");
-  WriteFile("c.html", rule + "c" + rule);
+  WriteFile("a.html", kRule + "a" + kRule);
+  WriteFile("b.html", "x\r\n" + kRule + "\r\nno closing rule");
+  WriteFile("c.html", kRule + "c" + kRule);
   const ProgramResult result = RunCli(folder.path(), {});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "");
@@ -91,23 +93,12 @@ TEST(Cli, AnUnexpectedFailureIsOneLineAndStatusOne) {
                 std::string(kLineEnd));
 }
 
-#ifndef _WIN32
-TEST(Cli, AFifoNamedLikeAPageIsLeftAlone) {
-  TempFolder folder;
-  ASSERT_EQ(::mkfifo("x.html", 0600), 0);
-  const ProgramResult result = RunCli(folder.path(), {});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, std::string("Finished") + kLineEnd);
-  EXPECT_TRUE(fs::is_fifo("x.html"));
-}
-#endif
-
 #ifdef _WIN32
 // Hidden and system files are never touched; a read-only page is converted
 // but cannot be deleted, which stops the run with the system's reason.
 TEST(Cli, KeepsHiddenSystemAndReadOnlyPages) {
   TempFolder folder;
-  const std::string page = std::string(18, '-') + "x" + std::string(18, '-');
+  const std::string page = kRule + "x" + kRule;
   WriteFile("hidden.html", page);
   WriteFile("system.html", page);
   WriteFile("locked.html", page);
@@ -149,7 +140,7 @@ TEST(Cli, AnswersItsOptionsWithoutTouchingFiles) {
   EXPECT_EQ(kVersion, "1.00");
   for (const Case& c : cases) {
     TempFolder folder;
-    WriteFile("p.html", std::string(18, '-') + "x" + std::string(18, '-'));
+    WriteFile("p.html", kRule + "x" + kRule);
     const ProgramResult result = RunCli(folder.path(), c.arguments);
     EXPECT_EQ(result.status, c.status) << c.arguments[0];
     EXPECT_EQ(result.out.substr(0, c.out_start.size()), c.out_start) << c.arguments[0];

@@ -33,6 +33,7 @@
 #include "tests/disk_record.h"
 #include "tests/faulty_file_system.h"
 #include "tests/recorded_runtime.h"
+#include "tests/saved_pages.h"
 #include "tests/temp_folder.h"
 
 #ifdef _WIN32
@@ -42,6 +43,9 @@
 namespace corvane {
 namespace {
 
+using testing::kRule;
+using testing::Page;
+
 namespace fs = std::filesystem;
 using testing::Call;
 using testing::Disk;
@@ -49,13 +53,6 @@ using testing::Fault;
 using testing::FaultyFileSystem;
 using testing::MemFileSystem;
 using testing::RecordingUser;
-
-const std::string kRule(18, '-');
-
-std::string Page(const std::string& article) {
-  return "<html><title>Corvane</title>\r\n" + kRule + "\r\n" + article + "\r\n" + kRule +
-         "\r\n<footer>Corvane News</footer>\r\n";
-}
 
 // Several times the size of one read, with every kind of line end, tags and
 // links to remove, and bytes of every value.
@@ -264,6 +261,10 @@ void ExpectNothingLost(Folder& files, FaultyFileSystem& runtime, const Files& be
 
 // The folders on disk, or in memory.
 enum class Where { kMemory, kDisk };
+
+void PrintTo(Where where, std::ostream* out) {
+  *out << (where == Where::kDisk ? "on disk" : "in memory");
+}
 
 // Groups of two pages, so that a folder spans groups, or one group for
 // every folder here, so that a page fails in the middle of its group.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <new>
 #include <numeric>
 #include <string>
@@ -10,18 +11,16 @@
 
 #include "tests/faulty_file_system.h"
 #include "tests/recorded_runtime.h"
+#include "tests/saved_pages.h"
 
 namespace corvane {
 namespace {
 
+using testing::kRule;
+using testing::Page;
+
 using testing::Call;
 using testing::MemRuntime;
-
-const std::string R = "------------------";
-
-std::string Page(const std::string& article) {
-  return "<html>header\r\n" + R + "\r\n" + article + "\r\n" + R + "\r\nfooter\r\n";
-}
 
 // Runs the conversion; returns the error it stopped with, or "" when it
 // finished.
@@ -65,34 +64,34 @@ TEST(PageNames, TemporaryNamesFitAndStayApart) {
   }
 }
 
-TEST(ConvertFolder, EmptyFolderFinishesAtOnce) {
-  MemRuntime runtime;
-  runtime.Add("notes.txt", "keep");
-  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
-  EXPECT_EQ(runtime.user.messages, std::vector<std::string>{"Finished"});
-  EXPECT_EQ(runtime.user.end_status, 0);
-  EXPECT_EQ(runtime.names.size(), 1U);
-}
-
-TEST(ConvertFolder, ConvertsEveryPageAndDeletesIt) {
-  MemRuntime runtime;
-  runtime.Add("story.html", Page("Hello <b>world</b>. Continue reading"));
-  runtime.Add("other.html", Page("Other"));
-  runtime.Add("story.txt", "an old text file that is replaced");
-  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
-  EXPECT_EQ(runtime.Contents("story.txt"), "story.html\r\n\r\n Hello world.  \r\n");
-  EXPECT_EQ(runtime.Contents("other.txt"), "other.html\r\n\r\n Other \r\n");
-  EXPECT_FALSE(runtime.Contents("story.html"));
-  EXPECT_FALSE(runtime.Contents("other.html"));
-  EXPECT_EQ(runtime.user.messages, std::vector<std::string>{"Finished"});
-  EXPECT_EQ(runtime.user.end_status, 0);
-}
-
-TEST(ConvertFolder, UpperCaseExtensionGivesLowerCaseTxt) {
-  MemRuntime runtime;
-  runtime.Add("A.HTML", Page("x"));
-  EXPECT_EQ(RunConversion(runtime, runtime.user), "");
-  EXPECT_EQ(runtime.Contents("A.txt"), "A.HTML\r\n\r\n x \r\n");
+// A run that finishes: every page becomes its text file and is gone, an
+// older text file is replaced, every other file stays, and "Finished" is
+// said once, at the end.
+TEST(ConvertFolder, FinishesWithEveryPageTurnedIntoItsText) {
+  using Files = std::map<std::string, std::string>;
+  const struct {
+    const char* what;
+    Files before;
+    Files after;
+  } kRows[] = {
+      {"no page", {{"notes.txt", "keep"}}, {{"notes.txt", "keep"}}},
+      {"two pages, one with an older text file",
+       {{"story.html", Page("Hello <b>world</b>. Continue reading")},
+        {"other.html", Page("Other")},
+        {"story.txt", "an old text file that is replaced"},
+        {"notes.txt", "keep"}},
+       {{"story.txt", "story.html\r\n\r\n Hello world.  \r\n"},
+        {"other.txt", "other.html\r\n\r\n Other \r\n"},
+        {"notes.txt", "keep"}}},
+  };
+  for (const auto& row : kRows) {
+    MemRuntime runtime;
+    for (const auto& [name, bytes] : row.before) runtime.Add(name, bytes);
+    EXPECT_EQ(RunConversion(runtime, runtime.user), "") << row.what;
+    EXPECT_EQ(runtime.Now(), row.after) << row.what;
+    EXPECT_EQ(runtime.user.messages, std::vector<std::string>{"Finished"}) << row.what;
+    EXPECT_EQ(runtime.user.end_status, 0) << row.what;
+  }
 }
 
 TEST(ConvertFolder, LeavesEverythingButPagesAlone) {
@@ -112,7 +111,7 @@ TEST(ConvertFolder, ReadsInAnySizeOfChunk) {
   for (std::size_t read_size : {1, 2, 3, 7, 1000}) {
     MemRuntime runtime;
     runtime.read_size = read_size;
-    runtime.Add("p.html", "a\r\n" + R + "\r\nl1\rl2\nl3\r\n\r\n" + R + "\r\nz");
+    runtime.Add("p.html", "a\r\n" + kRule + "\r\nl1\rl2\nl3\r\n\r\n" + kRule + "\r\nz");
     EXPECT_EQ(RunConversion(runtime, runtime.user), "");
     EXPECT_EQ(runtime.Contents("p.txt"), "p.html\r\n\r\n l1 l2\nl3  \r\n") << read_size;
   }
@@ -121,7 +120,7 @@ TEST(ConvertFolder, ReadsInAnySizeOfChunk) {
 TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
   MemRuntime runtime;
   runtime.Add("a.html", Page("A"));
-  runtime.Add("b.html", "x\r\n" + R + "\r\nno end");
+  runtime.Add("b.html", "x\r\n" + kRule + "\r\nno end");
   runtime.Add("c.html", Page("C"));
   EXPECT_EQ(RunConversion(runtime, runtime.user),
             "run-time error 5: Invalid procedure call or argument: page has no closing rule: "

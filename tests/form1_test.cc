@@ -20,6 +20,7 @@
 #include "tests/case_name.h"
 #include "tests/form_driver.h"
 #include "tests/recorded_runtime.h"
+#include "tests/saved_pages.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
@@ -317,8 +318,6 @@ INSTANTIATE_TEST_SUITE_P(ByKeyAndMouse, Form1NonEdits, ::testing::ValuesIn(kNonE
                          NameFromWhat<Action>);
 
 // -------------------------------------------------------------------- GO
-
-const std::string kRule = "------------------";
 
 TEST_P(Form1PressingGo, ConvertsShowsFinishedAndEndsOnce) {
   runtime_.Add("a.html", "x\r\n" + kRule + "\r\n<b>Alpha</b>\r\n" + kRule + "\r\n");

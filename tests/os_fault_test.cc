@@ -41,22 +41,20 @@
 #include "tests/case_name.h"
 #include "tests/file_system_wrapper.h"
 #include "tests/recorded_runtime.h"
+#include "tests/saved_pages.h"
 #include "tests/temp_folder.h"
 #include "tests/unix_socket.h"
 
 namespace corvane {
 namespace {
 
+using testing::kRule;
+using testing::Page;
+
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
-
-const std::string kRule(18, '-');
-
-std::string Page(const std::string& article) {
-  return "<html>\r\n" + kRule + "\r\n" + article + "\r\n" + kRule + "\r\n</html>\r\n";
-}
 
 // The text file of `Page(article)` named `name`, for articles without tags.
 std::string TextOf(const std::string& name, const std::string& article) {

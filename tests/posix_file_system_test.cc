@@ -182,17 +182,5 @@ TEST(GroupFlush, AnswersForEachFile) {
   }
 }
 
-TEST(ErrorNumbers, FollowTheSystemsReason) {
-  const std::pair<int, int> kCases[] = {{ENOENT, 53}, {ENOTDIR, 53}, {EACCES, 70}, {EPERM, 70},
-                                        {EROFS, 70},  {ENOSPC, 61},  {EDQUOT, 61}, {EFBIG, 61},
-                                        {EIO, 57},    {ENOMEM, 7},   {ELOOP, 75},  {EISDIR, 75}};
-  for (auto [error, number] : kCases) {
-    EXPECT_EQ(static_cast<int>(ErrorNumberForErrno(error)), number) << error;
-  }
-  EXPECT_STREQ(SystemError(EACCES, "cannot delete file", "p.html").what(),
-               "run-time error 70: Permission denied: cannot delete file: p.html "
-               "(Permission denied)");
-}
-
 }  // namespace
 }  // namespace corvane

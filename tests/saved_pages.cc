@@ -206,4 +206,9 @@ std::string MakeSavedPage(PageShape shape, std::size_t size) {
   return page.Take();
 }
 
+std::string Page(std::string_view article) {
+  return "<html><title>Corvane</title>\r\n" + kRule + "\r\n" + std::string(article) + "\r\n" +
+         kRule + "\r\n<footer>Corvane News</footer>\r\n";
+}
+
 }  // namespace corvane::testing

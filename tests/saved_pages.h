@@ -1,8 +1,8 @@
-// Saved news pages of a chosen size, made up on the spot for benchmarks and
-// tests: a head full of inline script, navigation links, the article between
-// two dash rules with paragraphs, links, "Continue reading", entities, tags,
-// comments and more script, then a footer. The same arguments always give the
-// same bytes.
+// Saved news pages for the tests: a small one around a given article, and
+// pages of a chosen size, made up on the spot for benchmarks and tests: a head full of inline
+// script, navigation links, the article between two dash rules with paragraphs, links, "Continue
+// reading", entities, tags, comments and more script, then a footer. The same arguments always give
+// the same bytes.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,13 @@
 #include <string_view>
 
 namespace corvane::testing {
+
+// The rule of 18 dashes before and after the article.
+inline const std::string kRule(18, '-');
+
+// A small saved page: a head line, the rule, `article` on a line of its own,
+// the rule and a foot line, each ending in CR LF.
+std::string Page(std::string_view article);
 
 enum class PageShape {
   // Lines of about 100 bytes ending in CR LF, as pages are saved.

@@ -14,10 +14,13 @@
 #include "app/version.h"
 #include "tests/case_name.h"
 #include "tests/run_program.h"
+#include "tests/saved_pages.h"
 #include "tests/temp_folder.h"
 
 namespace corvane {
 namespace {
+
+using testing::kRule;
 
 using testing::ProgramResult;
 using testing::TempFolder;
@@ -72,7 +75,7 @@ TEST_P(WindowProgramStart, AnswersInTheTerminalAndTouchesNoFile) {
   for (const auto& [name, value] : c.environment) environment[name] = value;
   const ScopedEnvironment scoped(environment);
   TempFolder folder;
-  WriteFile("p.html", std::string(18, '-') + "x" + std::string(18, '-'));
+  WriteFile("p.html", kRule + "x" + kRule);
 
   const ProgramResult result = testing::RunProgram(CORVANE_WINDOW_PATH, folder.path(), c.arguments);
 

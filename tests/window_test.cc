@@ -12,6 +12,7 @@
 
 #include "tests/case_name.h"
 #include "tests/recorded_runtime.h"
+#include "tests/saved_pages.h"
 #include "window/form.h"
 #include "window/main_window.h"
 #include "window/maker.h"
@@ -21,35 +22,7 @@ namespace {
 
 using testing::Call;
 using testing::MemRuntime;
-
-std::string Blanks(int count) { return std::string(count, ' '); }
-
-TEST(HelpText, IsTheTwelveLinesWithTheirBlanks) {
-  const std::string lines[] = {
-      "   Put this App in a folder with the pages you downloaded ",
-      "from Corvane. Click GO and the files will be converted to ",
-      "text files." + Blanks(86),
-      "   Copy them to your telephone and read them with a ",
-      "reader app." + Blanks(71),
-      "   The one we use is Cool Reader." + Blanks(17),
-      "   This makes it easier to read on a small screen.",
-      "   (Do not run in Documents or Download folder)",
-      " ",
-      "   If you find this app useful, please consider a $1 ",
-      "donation.",
-      "         example.org/Corvane2txt",
-  };
-  std::string expected;
-  for (const std::string& line : lines) expected += line + "\r\n";
-  EXPECT_EQ(HelpText(), expected);
-}
-
-TEST(Maker, DonationAddressAndHelpTextNameTheMakersDomain) {
-  EXPECT_EQ(kDonationAddress, "http://" + std::string(kMakerDomain) + "/Corvane2txt/index.htm");
-  EXPECT_NE(HelpText().find(Blanks(9) + std::string(kMakerDomain) + "/Corvane2txt\r\n"),
-            std::string::npos);
-  EXPECT_EQ(kCopyrightNotice.find_first_of("\r\n"), std::string_view::npos);
-}
+using testing::Page;
 
 TEST(Form1, ListsItsControlsInTabOrder) {
   std::vector<std::string> names;
@@ -94,12 +67,6 @@ class FakeForm : public FormControls {
     set.emplace_back(control, text);
   }
 };
-
-const std::string kRule = "------------------";
-
-std::string Page(const std::string& article) {
-  return "<html>\r\n" + kRule + "\r\n" + article + "\r\n" + kRule + "\r\n</html>\r\n";
-}
 
 class MainWindowTest : public ::testing::Test {
  protected:
