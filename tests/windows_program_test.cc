@@ -1,12 +1,12 @@
 // The programs' files as Windows shows them: their version records and
-// their icon.
+// their icons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
-#include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/windows/windows_api.h"
@@ -19,6 +19,8 @@ struct ProgramCase {
   const char* what;
   const char* path;
   const wchar_t* file_name;
+  // Its icon's images, as "WxH Nbpp", " PNG" after one kept as PNG.
+  std::vector<std::string> icon;
 };
 
 void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.what; }
@@ -87,7 +89,27 @@ struct IconGroup {
 };
 #pragma pack(pop)
 
-TEST_P(WindowsProgram, CarriesItsIconInThreeImages) {
+// What the image `data` of `bytes` bytes is, read from the image itself.
+std::string ImageOf(const BYTE* data, DWORD bytes) {
+  static constexpr BYTE kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (bytes >= 26 && std::equal(std::begin(kPng), std::end(kPng), data)) {
+    // The header chunk: width and height big-endian, bit depth and colour
+    // type (6: red, green, blue and alpha).
+    const auto big_endian = [data](int at) {
+      return data[at] << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+    };
+    const int bits = data[25] == 6 ? 4 * data[24] : data[24];
+    return std::to_string(big_endian(16)) + "x" + std::to_string(big_endian(20)) + " " +
+           std::to_string(bits) + "bpp PNG";
+  }
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+  if (bytes < sizeof(BITMAPINFOHEADER) || header->biSize != sizeof(BITMAPINFOHEADER)) return "?";
+  // The height counts the image and its transparency mask.
+  return std::to_string(header->biWidth) + "x" + std::to_string(header->biHeight / 2) + " " +
+         std::to_string(header->biBitCount) + "bpp";
+}
+
+TEST_P(WindowsProgram, CarriesItsIcon) {
   const HMODULE module = ::LoadLibraryExW(
       program_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(module, nullptr) << ::GetLastError();
@@ -97,33 +119,37 @@ TEST_P(WindowsProgram, CarriesItsIconInThreeImages) {
       static_cast<const IconGroup*>(::LockResource(::LoadResource(module, group_resource)));
   ASSERT_NE(group, nullptr);
 
-  // Width, height and bits per pixel of every image, read from the image
-  // itself.
-  std::multiset<std::tuple<int, int, int>> images;
+  std::vector<std::string> images;
   for (WORD i = 0; i < group->count; ++i) {
     const IconGroupEntry& entry = group->entries[i];
     const HRSRC image_resource = ::FindResourceW(module, MAKEINTRESOURCEW(entry.id), kIcon);
     ASSERT_NE(image_resource, nullptr) << entry.id;
-    const auto* header = static_cast<const BITMAPINFOHEADER*>(
-        ::LockResource(::LoadResource(module, image_resource)));
-    ASSERT_NE(header, nullptr);
-    ASSERT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));  // a bitmap, not a PNG
-    // The height counts the image and its transparency mask.
-    images.emplace(header->biWidth, header->biHeight / 2, header->biBitCount);
-    EXPECT_EQ(entry.width, header->biWidth);
-    EXPECT_EQ(entry.colours, header->biBitCount == 1 ? 2 : 16);
+    const auto* image =
+        static_cast<const BYTE*>(::LockResource(::LoadResource(module, image_resource)));
+    ASSERT_NE(image, nullptr);
+    images.push_back(ImageOf(image, ::SizeofResource(module, image_resource)));
+    // The group describes each image as it is (0 for 256 pixels).
+    EXPECT_TRUE(
+        images.back().starts_with(std::to_string(entry.width == 0 ? 256 : entry.width) + "x"))
+        << images.back();
+    EXPECT_EQ(entry.colours, entry.bits == 1 ? 2 : entry.bits == 4 ? 16 : 0) << images.back();
   }
   ::FreeLibrary(module);
-  // 32 by 32 in 2 colours, 32 by 32 in 16 colours, 16 by 16 in 16 colours.
-  EXPECT_EQ(images,
-            (std::multiset<std::tuple<int, int, int>>{{32, 32, 1}, {32, 32, 4}, {16, 16, 4}}));
+  EXPECT_EQ(images, GetParam().icon);
 }
 
+// The window program keeps its classic images; the others carry the full
+// set, up to the 256 pixels of Explorer's large icons and high-resolution
+// screens.
+const std::vector<std::string> kClassicIcon = {"32x32 1bpp", "32x32 4bpp", "16x16 4bpp"};
+const std::vector<std::string> kFullIcon = {"16x16 32bpp", "32x32 32bpp", "48x48 32bpp",
+                                            "256x256 32bpp PNG"};
+
 const ProgramCase kPrograms[] = {
-    {"console", CORVANE_CLI_PATH, L"corvane2txt-cli.exe"},
-    {"launcher", CORVANE_LAUNCHER_PATH, L"corvane2txt-launcher.exe"},
+    {"console", CORVANE_CLI_PATH, L"corvane2txt-cli.exe", kFullIcon},
+    {"launcher", CORVANE_LAUNCHER_PATH, L"corvane2txt-launcher.exe", kFullIcon},
 #ifdef CORVANE_WINDOW_PATH
-    {"window", CORVANE_WINDOW_PATH, L"corvane2txt.exe"},
+    {"window", CORVANE_WINDOW_PATH, L"corvane2txt.exe", kClassicIcon},
 #endif
 };
 
