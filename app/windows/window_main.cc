@@ -15,8 +15,8 @@
 
 int main() {
   // Screen readers, in processes of their own, reach the window's
-  // accessible objects through COM (gui/win32/accessible_object.h). Left
-  // with the process: the program ends by ending it.
+  // accessible objects through COM (gui/win32/accessible_object.h). Never
+  // left: the program ends by ending its process.
   ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   corvane::NativeRuntime native("corvane2txt");
   corvane::Win32Form form(corvane::Form1(), corvane::ScreenDpi());

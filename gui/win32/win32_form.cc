@@ -2,8 +2,8 @@
 // texts, the window class and the common controls; the window's owner
 // (WindowDeleter); building the form; showing it and handing messages on;
 // the text boxes' content; the window procedure and the dialog-manager and
-// accessibility messages it answers; blanks at the ends of a text box's lines; the
-// message loop.
+// accessibility messages it answers; blanks at the ends of a text box's
+// lines; the message loop.
 #include "gui/win32/win32_form.h"
 
 // clang-format off
