@@ -47,7 +47,7 @@ Seen ReadClientArea(HWND window) {
   ::GetClassNameW(window, window_class, 64);
   seen.window_class = window_class;
   IAccessible* object = nullptr;
-  if (FAILED(::AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+  if (FAILED(::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&object)))) {
     return seen;
   }
@@ -70,7 +70,7 @@ Seen ReadClientArea(HWND window) {
 std::vector<Seen> Walk(HWND form) {
   std::vector<Seen> tree = {ReadClientArea(form)};
   IAccessible* client = nullptr;
-  if (FAILED(::AccessibleObjectFromWindow(form, OBJID_CLIENT, IID_IAccessible,
+  if (FAILED(::AccessibleObjectFromWindow(form, OBJID_CLIENT, __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&client)))) {
     return tree;
   }
@@ -84,8 +84,8 @@ std::vector<Seen> Walk(HWND form) {
       IAccessible* object = nullptr;
       HWND window = nullptr;
       if (child.vt == VT_DISPATCH && child.pdispVal != nullptr &&
-          SUCCEEDED(
-              child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+          SUCCEEDED(child.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                                   reinterpret_cast<void**>(&object)))) {
         ::WindowFromAccessibleObject(object, &window);
         object->Release();
       }

@@ -17,6 +17,10 @@ namespace corvane {
 
 namespace {
 
+// Interface identifiers are taken from the headers (__uuidof): 64-bit
+// mingw-w64's import library of oleacc.dll gives IID_IAccessible as a stub
+// of code, which a link may pick before libuuid's.
+
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
 HRESULT Give(const std::wstring& text, BSTR* out) {
@@ -37,7 +41,7 @@ class AccessibleObject final : public IAccessible {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (id == IID_IUnknown || id == IID_IDispatch || id == IID_IAccessible) {
+    if (id == __uuidof(IUnknown) || id == __uuidof(IDispatch) || id == __uuidof(IAccessible)) {
       *out = static_cast<IAccessible*>(this);
       AddRef();
       return S_OK;
@@ -45,7 +49,8 @@ class AccessibleObject final : public IAccessible {
     // The standard object's list of children and its window, through which
     // clients walk the tree; nothing more of it, so that COM marshals this
     // object, not the standard one.
-    if (id == IID_IEnumVARIANT || id == IID_IOleWindow) return standard_->QueryInterface(id, out);
+    if (id == __uuidof(IEnumVARIANT) || id == __uuidof(IOleWindow))
+      return standard_->QueryInterface(id, out);
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -178,7 +183,7 @@ LRESULT AnswerGetObject(HWND window, WPARAM flags, LPARAM object,
   // The identifier is a 32-bit value even where LPARAM is 64 bits wide.
   if (static_cast<DWORD>(object) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
   IAccessible* standard = nullptr;
-  if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible,
+  if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
                                          reinterpret_cast<void**>(&standard)))) {
     return 0;
   }
@@ -189,7 +194,7 @@ LRESULT AnswerGetObject(HWND window, WPARAM flags, LPARAM object,
   }
   // The answer holds its own reference; a failure (a negative HRESULT)
   // leaves the question to the standard object.
-  const LRESULT answer = ::LresultFromObject(IID_IAccessible, flags, accessible);
+  const LRESULT answer = ::LresultFromObject(__uuidof(IAccessible), flags, accessible);
   accessible->Release();
   return answer > 0 ? answer : 0;
 }
