@@ -5,6 +5,10 @@
 // the engine turns them into pixels at the screen's resolution. The form
 // does not lay itself out: resizing the window moves and resizes nothing.
 //
+// What a screen reader says of the form and its controls is part of the
+// description too: a name for a control whose caption or neighbours do not
+// say what it is, the window's purpose, and which label heads the form.
+//
 // The engine reports what the user does to the controls through
 // `FormEvents` and lets the program change a control through
 // `FormControls`. Nothing here depends on a toolkit; each engine has a folder
@@ -60,12 +64,22 @@ struct ControlDescription {
   std::string text;
   // The form's font when empty.
   std::optional<FontDescription> font = std::nullopt;
+  // A hidden control is shown to no one: neither on the screen nor to a
+  // screen reader, and it takes no focus.
   bool visible = true;
+  // What a screen reader calls the control; when empty, what the toolkit
+  // makes of it (a caption, or for a text box whatever label it finds).
+  std::string accessible_name = {};
+  // A label that heads the form: announced as a heading where the toolkit
+  // has that role.
+  bool heading = false;
 };
 
 struct FormDescription {
   std::string name;
-  std::string title;     // the title bar's text
+  std::string title;  // the title bar's text
+  // What the window is for, in one sentence, as a screen reader tells it.
+  std::string accessible_description;
   int client_width = 0;  // twips
   int client_height = 0;
   // The platform's default dialog font when empty.

@@ -45,6 +45,9 @@ FormDescription BuildForm1() {
   return FormDescription{
       .name = "Form1",
       .title = "Form1",
+      .accessible_description =
+          "Converts the Corvane news pages saved as .html files in this folder into .txt files, "
+          "deleting each page once its text file is written.",
       .client_width = 4776,
       .client_height = 4632,
       .font = std::nullopt,  // the platform's default dialog font
@@ -58,7 +61,8 @@ FormDescription BuildForm1() {
                .width = 4572,
                .height = 372,
                .text = "Convert Corvane html files to txt",
-               .font = title_font},
+               .font = title_font,
+               .heading = true},
               {.name = "GO",
                .kind = ControlKind::kPushButton,
                .tab_index = 1,
@@ -91,7 +95,11 @@ FormDescription BuildForm1() {
                .top = 1200,
                .width = 4092,
                .height = 2412,
-               .text = HelpText()},
+               .text = HelpText(),
+               // Without a name of its own, screen readers announce it as
+               // mere text (Qt) or by the label before it in the window's
+               // order, the copyright line (Windows).
+               .accessible_name = "Help"},
           },
   };
 }

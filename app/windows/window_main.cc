@@ -1,6 +1,11 @@
 // corvane2txt.exe: the window program on Windows. Shows Form1; GO converts
 // the saved pages of the current folder, shows "Finished" and ends the
 // program.
+// clang-format off
+#include "platform/windows/windows_api.h"
+#include <objbase.h>
+// clang-format on
+
 #include "gui/win32/win32_form.h"
 #include "gui/win32/win32_user.h"
 #include "platform/native_runtime.h"
@@ -9,6 +14,10 @@
 #include "window/maker.h"
 
 int main() {
+  // Screen readers, in processes of their own, reach the window's
+  // accessible objects through COM (gui/win32/accessible_object.h). Never
+  // left: the program ends by ending its process.
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   corvane::NativeFileSystem files;
   corvane::NativeProgramStarter programs;
   corvane::ConsoleUser console("corvane2txt");

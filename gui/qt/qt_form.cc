@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "gui/font_choice.h"
+#include "gui/qt/accessible_form.h"
 #include "gui/qt/utf8.h"
 #include "gui/tab_order.h"
 #include "gui/text_box_content.h"
@@ -183,8 +184,10 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
   const auto y = [this](int twips) { return TwipsToPixels(twips, dpi_y_); };
 
   QWidget& window = *window_;
+  ExposeAsFormWindow(window);
   window.setObjectName(FromUtf8(form.name));
   window.setWindowTitle(FromUtf8(form.title));
+  window.setAccessibleDescription(FromUtf8(form.accessible_description));
   window.resize(x(form.client_width), y(form.client_height));
 
   QWidget* previous_focusable = nullptr;
@@ -198,6 +201,7 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         label->on_click = [this, name] { Deliver(name, FormEvent::kClick); };
+        if (description->heading) ExposeAsHeading(*label);
         widget = label;
         break;
       }
@@ -224,6 +228,9 @@ QtForm::QtForm(const FormDescription& form) : window_(std::make_unique<QWidget>(
       }
     }
     widget->setObjectName(FromUtf8(name));
+    if (!description->accessible_name.empty()) {
+      widget->setAccessibleName(FromUtf8(description->accessible_name));
+    }
     widget->setGeometry(x(description->left), y(description->top), x(description->width),
                         y(description->height));
     widget->setFont(ResolveFont(description->font.value_or(form.font.value_or(kDialogFont)),

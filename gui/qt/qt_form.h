@@ -7,7 +7,9 @@
 // it moves and resizes nothing. A face the machine lacks is replaced by a
 // plain sans-serif face of the same size and weight in which the control's
 // caption fits. Forms and controls without a font of their own get the
-// classic 8 point dialog font, which such forms are laid out for.
+// classic 8 point dialog font, which such forms are laid out for. Screen
+// readers meet the window as a window with its description, the heading
+// label as a heading and no hidden control (accessible_form.h).
 #pragma once
 
 #include <QFont>

@@ -1,9 +1,9 @@
 // The Win32 form, in this order: the creation calls' table; helpers for
 // texts, the window class and the common controls; the window's owner
 // (WindowDeleter); building the form; showing it and handing messages on;
-// the text boxes' content; the window procedure and the dialog-manager
-// messages it answers; blanks at the ends of a text box's lines; the
-// message loop.
+// the text boxes' content; the window procedure and the dialog-manager and
+// accessibility messages it answers; blanks at the ends of a text box's
+// lines; the message loop.
 #include "gui/win32/win32_form.h"
 
 // clang-format off
@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "gui/tab_order.h"
+#include "gui/win32/accessible_object.h"
 #include "gui/win32/creation_calls.h"
 #include "gui/win32/font_fallback.h"
 #include "platform/windows/utf16.h"
@@ -103,7 +104,8 @@ void WindowDeleter::operator()(HWND window) const {
   ::DestroyWindow(window);
 }
 
-Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
+Win32Form::Win32Form(const FormDescription& form, int dpi)
+    : accessible_description_(WideText(form.accessible_description)), dpi_(dpi) {
   if (!InitCommonControlsOnce()) {
     throw WindowsError(ERROR_DLL_INIT_FAILED, "cannot load the common controls", "comctl32.dll");
   }
@@ -158,6 +160,11 @@ Win32Form::Win32Form(const FormDescription& form, int dpi) : dpi_(dpi) {
         nullptr);
     if (handle == nullptr) {
       throw WindowsError(::GetLastError(), "cannot create control", description->name);
+    }
+    // A control named by its description, not by the label before it; a
+    // hidden one never focusable.
+    if (!description->accessible_name.empty() || !description->visible) {
+      AnswerForControl(handle, {.name = WideText(description->accessible_name)});
     }
     RECT client{};
     ::GetClientRect(handle, &client);
@@ -270,6 +277,14 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
       MoveFocus(LOWORD(l) != 0 ? reinterpret_cast<HWND>(w)
                                : ::GetNextDlgTabItem(window_.get(), ::GetFocus(), w != 0));
       return 0;
+    case WM_GETOBJECT:
+      // The window's description, for screen readers.
+      if (const LRESULT answer =
+              AnswerGetObject(window_.get(), w, l, {.description = accessible_description_});
+          answer > 0) {
+        return answer;
+      }
+      break;
     case WM_ACTIVATE:
       if (LOWORD(w) == WA_INACTIVE) {
         const HWND focus = ::GetFocus();

@@ -11,7 +11,9 @@
 // tab order through the dialog manager (`Dispatch`). A face the machine
 // lacks is replaced by a plain sans-serif face of the same size and weight
 // in which the control's text fits, by the rule the Qt engine follows too
-// (font_fallback.h).
+// (font_fallback.h). Screen readers get the window's description, a
+// control's name of its own and no focus on a hidden control
+// (accessible_object.h); MSAA has no role of a heading.
 #pragma once
 
 #include <memory>
@@ -98,6 +100,8 @@ class Win32Form final : public FormControls {
   std::vector<OwnedFont> fonts_;
   OwnedWindow window_;
   std::vector<Control> controls_;
+  // What screen readers are told the window is for.
+  std::wstring accessible_description_;
   // The control that had the focus when the window was last deactivated.
   HWND last_focus_ = nullptr;
   FormEvents* events_ = nullptr;
