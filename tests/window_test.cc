@@ -15,7 +15,6 @@
 #include "tests/saved_pages.h"
 #include "window/form.h"
 #include "window/main_window.h"
-#include "window/maker.h"
 
 namespace corvane {
 namespace {
