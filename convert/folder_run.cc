@@ -18,7 +18,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include "convert/extract.h"
@@ -151,11 +150,7 @@ class FolderRun {
       } catch (const RuntimeError& error) {
         if (!error.held() || waited >= patience_.bound) throw;
       }
-      if (patience_.wait) {
-        patience_.wait(wait);
-      } else {
-        std::this_thread::sleep_for(wait);
-      }
+      patience_.wait(wait);
       waited += wait;
       wait = std::min(wait + patience_.first_wait, patience_.longest_wait);
     }

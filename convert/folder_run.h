@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -15,7 +16,8 @@
 namespace corvane {
 
 // True for the names of saved pages: names ending in ".html" in any letter
-// case. (Hidden files never reach this test: the file system does not list them.)
+// case. (Hidden files never reach this test: the file system does not list
+// them.)
 bool IsPageName(std::string_view name);
 
 // The text file's name for a page: the page's name without its last four
@@ -59,15 +61,16 @@ struct GroupLimits {
 // after growing waits, 10 ms, 20 ms and so on up to 100 ms between tries:
 // a short hold costs a short wait, and a long one is not polled hundreds of
 // times. It gives up once the waits add up to 5 s, well beyond such holds:
-// a file held for good stops the run soon, and the window, whose thread runs the
-// conversion, is frozen no longer than that.
+// a file held for good stops the run soon, and the window, whose thread
+// runs the conversion, is frozen no longer than that.
 struct Patience {
   std::chrono::milliseconds first_wait{10};
   std::chrono::milliseconds longest_wait{100};
   std::chrono::milliseconds bound{5000};
-  // Spends one wait; when empty, the thread sleeps. (Tests count the waits
-  // instead.)
-  std::function<void(std::chrono::milliseconds)> wait;
+  // Spends one wait: the thread sleeps. (Tests count the waits instead.)
+  std::function<void(std::chrono::milliseconds)> wait = [](std::chrono::milliseconds time) {
+    std::this_thread::sleep_for(time);
+  };
 };
 
 // Converts every page of the current folder: reads it, writes its text
@@ -91,15 +94,16 @@ struct Patience {
 // A page that is gone by the time it is opened (another program removed
 // it after the folder was listed, or Windows is deleting it) is passed
 // over: nothing is written for it. A step that meets its file held by
-// another program waits for it (`patience`); any other failure, and a hold
-// that outlasts the wait, stops the run with RuntimeError, after the pages before the
-// failing one in its group are finished; when several fail, the error is
-// that of the earliest page. Every page before it is gone with its complete
-// text file beside it, and that page and all pages after it are still
-// there, unchanged; none of them has a temporary file left. (A page whose
-// text file was already renamed into place when its group failed, at the
-// folder's flush or at its own check, keeps that complete text file beside
-// it.) The caller reports the error and ends the program.
+// another program waits for it (`patience`); any other failure, and a
+// hold that outlasts the wait, stops the run with RuntimeError, after the
+// pages before the failing one in its group are finished; when several
+// fail, the error is that of the earliest page. Every page before it is
+// gone with its complete text file beside it, and that page and all pages
+// after it are still there, unchanged; none of them has a temporary file
+// left. (A page whose text file was already renamed into place when its
+// group failed, at the folder's flush or at its own check, keeps that
+// complete text file beside it.) The caller reports the error and ends
+// the program.
 void ConvertFolder(FileSystem& files, User& user, const GroupLimits& limits = {},
                    const Patience& patience = {});
 
