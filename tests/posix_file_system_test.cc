@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +14,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/posix/posix_program_starter.h"
 #include "platform/posix/system_calls.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
@@ -60,29 +58,6 @@ TEST_F(PosixFileSystemTest, NeverReadsOrWritesAFifo) {
 
 TEST_F(PosixFileSystemTest, KnowsTheCurrentFolder) {
   EXPECT_EQ(fs::path(runtime_.CurrentDirectory()), fs::canonical(folder_.path()));
-}
-
-// The program gets each argument whole, and is collected once it ends: no
-// zombie stays behind while the window is open.
-TEST_F(PosixFileSystemTest, StartsAProgramWithItsArgumentsUnsplitAndCollectsIt) {
-  PosixProgramStarter programs;
-  const std::string name = "a b; $(c) 'd'.txt";
-  programs.StartProgram("touch", {name});
-  for (int i = 0; i < 500 && !fs::exists(name); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(fs::exists(name));
-  // Looked at without collecting it: until it is, the child is there.
-  bool no_child = false;
-  for (int i = 0; i < 500 && !no_child; ++i) {
-    siginfo_t info{};
-    no_child = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
-    if (!no_child) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(no_child) << "the child was not collected";
-  // 53, or 70 when a folder on PATH may not be searched by this user.
-  const int missing = FailureNumber([&] { programs.StartProgram("no-such-program-here", {}); });
-  EXPECT_TRUE(missing == 53 || missing == 70) << missing;
 }
 
 // System calls that misbehave as real ones do now and then. Each case writes

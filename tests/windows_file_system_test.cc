@@ -13,12 +13,10 @@
 #include <vector>
 
 #include "convert/folder_run.h"
-#include "platform/windows/find_program.h"
 #include "platform/windows/ordinary_file.h"
 #include "platform/windows/utf16.h"
 #include "platform/windows/windows_api.h"
 #include "platform/windows/windows_error.h"
-#include "platform/windows/windows_program_starter.h"
 #include "tests/case_name.h"
 #include "tests/failure_number.h"
 #include "tests/recorded_runtime.h"
@@ -291,44 +289,6 @@ TEST_F(WindowsFileSystemTest, KnowsTheCurrentFolderInAnyScript) {
   EXPECT_EQ(folder, Utf8FromWide(inner.wstring()));
   EXPECT_EQ(folder.substr(folder.size() - kUtf8Stem.size()), kUtf8Stem);
   fs::current_path(folder_.path());
-}
-
-// Waits up to ten seconds for `path` to appear.
-bool Appears(const fs::path& path) {
-  for (int i = 0; i < 1000 && !fs::exists(path); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return fs::exists(path);
-}
-
-TEST_F(WindowsFileSystemTest, StartsAProgramWithEachArgumentWhole) {
-  const std::vector<std::string> arguments = {
-      "a b",       "",       R"(say "hi")", R"(C:\My Pages\)", R"(a\\"b)", "50% & <that> | ^more",
-      "tab\there", kUtf8Stem};
-  std::vector<std::string> call = {"arguments"};
-  call.insert(call.end(), arguments.begin(), arguments.end());
-  WindowsProgramStarter().StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
-  ASSERT_TRUE(Appears("arguments"));
-  std::string expected;
-  for (const std::string& argument : arguments) expected += argument + '\0';
-  EXPECT_EQ(ReadFile("arguments"), expected);
-}
-
-TEST_F(WindowsFileSystemTest, AMissingProgramIsFileNotFound) {
-  WindowsProgramStarter programs;
-  EXPECT_EQ(FailureNumber([&] { programs.StartProgram("no-such-program-here", {}); }), 53);
-  EXPECT_EQ(FailureNumber([&] { programs.StartProgram("C:\\no\\such\\program.exe", {}); }), 53);
-}
-
-TEST_F(WindowsFileSystemTest, FindsSystemProgramsButNeverInTheCurrentFolder) {
-  WriteFile("rundll32.exe", "MZ not the real one");
-  WriteFile("probe.exe", "MZ not a program");
-  for (const char* name : {"rundll32.exe", "RUNDLL32", "rundll32"}) {
-    const fs::path found = FindProgram(name);
-    EXPECT_TRUE(fs::exists(found)) << name;
-    EXPECT_NE(fs::canonical(found.parent_path()), fs::canonical(folder_.path())) << name;
-  }
-  EXPECT_EQ(FailureNumber([] { FindProgram("probe.exe"); }), 53);
 }
 
 // The system's own reason, as an error report shows it: one line, without
