@@ -37,9 +37,10 @@ bool Appears(const fs::path& path) {
 // Each argument arrives whole: spaces, quotes, backslashes, the shell's
 // characters, and UTF-8 beyond the Basic Multilingual Plane.
 TEST_F(WindowsProgramStarterTest, StartsAProgramWithEachArgumentWhole) {
-  const std::vector<std::string> arguments = {
-      "a b",       "",       R"(say "hi")", R"(C:\My Pages\)", R"(a\\"b)", "50% & <that> | ^more",
-      "tab\there", "caf\xC3\xA9 \xF0\x9F\x93\xB0"};
+  const std::vector<std::string> arguments = {"a b",         "",
+                                              R"(say "hi")", R"(C:\My Pages\)",
+                                              R"(a\\"b)",    "50% & <that> | ^more",
+                                              "tab\there",   "caf\xC3\xA9 \xF0\x9F\x93\xB0"};
   std::vector<std::string> call = {"arguments"};
   call.insert(call.end(), arguments.begin(), arguments.end());
   WindowsProgramStarter().StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
