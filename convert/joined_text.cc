@@ -11,7 +11,7 @@
 //   4. Moving the live characters together once no junction is left
 //      (Compact), handing the text over and starting again (Finish, Clear).
 //   5. The invariants of the runs and positions, checked in debug builds
-//      (CheckInvariants).
+//      (CheckInvariants, CheckJunctions).
 #include "convert/joined_text.h"
 
 #include <algorithm>
@@ -194,7 +194,7 @@ void JoinedText::RemovalPass(std::size_t limit, std::size_t first_new) {
     }
     if (junctions_.empty() || junctions_.back() != run) junctions_.push_back(run);
   }
-  CheckInvariants();
+  CheckJunctions();
 }
 
 std::size_t JoinedText::SearchStart() const {
@@ -227,13 +227,13 @@ void JoinedText::CatchUp() {
   // Dead runs that no junction holds can take part in no further
   // occurrence: out with them while they are near in memory.
   if (junctions_.empty()) Compact();
-  CheckInvariants();
 }
 
 // 4. Moving the live characters together; finishing and starting again.
 
 void JoinedText::Compact() {
   assert(junctions_.empty() && line_ends_.empty());
+  CheckInvariants();
   if (runs_.empty()) return;
   char* const data = buffer_.data();
   std::size_t write = 0;
@@ -288,10 +288,26 @@ void JoinedText::CheckInvariants() const {
   assert(live + std::count_if(runs_.begin(), runs_.end(),
                               [](const Run& run) { return run.begin == run.end; }) ==
          runs_.size());
+  CheckJunctions();
+#endif
+}
+
+void JoinedText::CheckJunctions() const {
+#ifndef NDEBUG
+  assert(runs_.empty() || runs_.back().begin < runs_.back().end);  // the last run is live
   for (std::size_t i = 0; i < junctions_.size(); ++i) {
-    // Junctions are live runs, in increasing order.
-    assert(junctions_[i] < runs_.size() && runs_[junctions_[i]].begin < runs_[junctions_[i]].end);
-    assert(i == 0 || junctions_[i - 1] < junctions_[i]);
+    const std::size_t junction = junctions_[i];
+    // Junctions are live runs, in increasing order, each holding a whole
+    // occurrence that the passes have reached.
+    assert(junction < runs_.size() && (i == 0 || junctions_[i - 1] < junction));
+    const Run& run = runs_[junction];
+    assert(run.begin + kLinkSize <= run.end && run.end <= unscanned_);
+    // Linked both ways with the live runs on either side, which come
+    // before and after it in runs_ and in the text, not touching it.
+    assert(run.before == kNone || (run.before < junction && runs_[run.before].after == junction &&
+                                   runs_[run.before].end < run.begin));
+    assert(run.after == kNone || (junction < run.after && runs_[run.after].before == junction &&
+                                  run.end < runs_[run.after].begin));
   }
   assert(unscanned_ <= buffer_.size());
 #endif

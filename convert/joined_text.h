@@ -138,8 +138,13 @@ class JoinedText {
   // between passes that leave no junctions.
   void Compact();
 
-  // Checks the invariants below, in debug builds.
+  // Check the invariants below, in debug builds: all of them, in time
+  // proportional to runs_, before each compaction (which takes that long
+  // anyway); after each pass, those of the junctions and their neighbours,
+  // in time proportional to the junctions, as the pass itself. Checking
+  // everything after every pass would make a long page's check quadratic.
   void CheckInvariants() const;
+  void CheckJunctions() const;
 
   std::size_t batch_;
   std::string buffer_;
