@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <knownfolders.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -106,13 +107,19 @@ TEST(WindowsGuardedFolders, AskAboutTheTopOfADriveAndTheUsersOwnFolders) {
 
 // Each guarded folder must be a folder of its own for the test above to see
 // one of them dropped: a wine prefix makes the Desktop, Documents and
-// Downloads one folder unless it is told otherwise (tools/test-windows
-// gives them folders of their own).
+// Downloads one folder unless it is told otherwise. The scripts' own prefix
+// (tools/wine.sh, which sets CORVANE_WINEPREFIX) gives them folders of their
+// own; in any other, such as the user's, the test above is weaker, and this
+// one says so and is skipped.
 TEST(WindowsGuardedFolders, TheUsersFoldersAreDistinct) {
   std::set<std::string> folders;
   for (const GUID* id :
        {&FOLDERID_Profile, &FOLDERID_Documents, &FOLDERID_Downloads, &FOLDERID_Desktop}) {
     folders.insert(AsciiLower(KnownFolder(*id)));
+  }
+  if (folders.size() < 4U && std::getenv("CORVANE_WINEPREFIX") == nullptr) {
+    GTEST_SKIP() << "the profile, Documents, Downloads and Desktop share folders here: "
+                    "not the prefix of tools/wine.sh";
   }
   EXPECT_EQ(folders.size(), 4U) << "the profile, Documents, Downloads and Desktop share folders";
 }
