@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/posix/posix_file_system.h"
@@ -66,9 +64,7 @@ TEST(DonationLink, TheOpenerGetsTheAddressAsItsOneArgument) {
   PosixProgramStarter programs;
   OpenDonationLink(files, programs);
   ::setenv("PATH", old_path.c_str(), 1);
-  for (int i = 0; i < 500 && !fs::exists(log); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  ASSERT_TRUE(testing::Appears(log));
   EXPECT_EQ(ReadFile(log), "1\n" + std::string(kDonationAddress) + "\n");
   EXPECT_EQ(ReadFile(odd / "donate.url"), kShortcutLine);
   EXPECT_FALSE(fs::exists(odd / "pwned"));

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/run_program.h"
@@ -99,10 +97,7 @@ std::string FailureOf(Call call) {
 // within ten seconds. On Windows the launcher ends before the program it
 // started has written anything.
 [[maybe_unused]] std::string AwaitRecord(const fs::path& record) {
-  for (int i = 0; i < 200 && !fs::exists(record); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return fs::exists(record) ? ReadFile(record) : "";
+  return testing::Appears(record) ? ReadFile(record) : "";
 }
 
 #ifndef _WIN32

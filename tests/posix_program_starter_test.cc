@@ -26,10 +26,7 @@ TEST(PosixProgramStarter, StartsAProgramWithItsArgumentsUnsplitAndCollectsIt) {
   PosixProgramStarter programs;
   const std::string name = "a b; $(c) 'd'.txt";
   programs.StartProgram("touch", {name});
-  for (int i = 0; i < 500 && !fs::exists(name); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(fs::exists(name));
+  EXPECT_TRUE(testing::Appears(name));
   // Looked at without collecting it: until it is, the child is there.
   bool no_child = false;
   for (int i = 0; i < 500 && !no_child; ++i) {

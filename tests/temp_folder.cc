@@ -2,11 +2,13 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace corvane::testing {
@@ -66,6 +68,13 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return std::move(bytes).str();
+}
+
+bool Appears(const std::filesystem::path& path) {
+  for (int i = 0; i < 1000 && !std::filesystem::exists(path); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::filesystem::exists(path);
 }
 
 }  // namespace corvane::testing

@@ -25,4 +25,8 @@ class TempFolder {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
+// Waits up to ten seconds for `path` to appear, as a file that a program
+// the test started writes; whether it did.
+bool Appears(const std::filesystem::path& path);
+
 }  // namespace corvane::testing

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/windows/find_program.h"
@@ -26,14 +24,6 @@ class WindowsProgramStarterTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-// Waits up to ten seconds for `path` to appear.
-bool Appears(const fs::path& path) {
-  for (int i = 0; i < 1000 && !fs::exists(path); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return fs::exists(path);
-}
-
 // Each argument arrives whole: spaces, quotes, backslashes, the shell's
 // characters, and UTF-8 beyond the Basic Multilingual Plane.
 TEST_F(WindowsProgramStarterTest, StartsAProgramWithEachArgumentWhole) {
@@ -44,7 +34,7 @@ TEST_F(WindowsProgramStarterTest, StartsAProgramWithEachArgumentWhole) {
   std::vector<std::string> call = {"arguments"};
   call.insert(call.end(), arguments.begin(), arguments.end());
   WindowsProgramStarter().StartProgram(CORVANE_ARGUMENTS_PROBE_PATH, call);
-  ASSERT_TRUE(Appears("arguments"));
+  ASSERT_TRUE(testing::Appears("arguments"));
   std::string expected;
   for (const std::string& argument : arguments) expected += argument + '\0';
   EXPECT_EQ(ReadFile("arguments"), expected);
