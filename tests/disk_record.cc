@@ -37,7 +37,7 @@ fs::path PathOf(const std::string& name) {
 #ifndef _WIN32
 
 Identity IdentityOf(int fd) {
-  struct stat info {};
+  struct stat info = {};
   ::fstat(fd, &info);
   return {info.st_dev, info.st_ino};
 }
@@ -62,7 +62,7 @@ ssize_t Writev(int fd, const iovec* pieces, int count) {
 }
 
 int Fsync(int fd) {
-  struct stat info {};
+  struct stat info = {};
   ::fstat(fd, &info);
   if (S_ISDIR(info.st_mode)) {
     const int result = ::fsync(fd);

@@ -79,7 +79,7 @@ class QtFormDriver final : public FormDriver {
   void SetEvents(FormEvents* events) override { form_.SetEvents(events); }
   void Show() override {
     form_.Show();
-    QApplication::setActiveWindow(form_.window());
+    form_.window()->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form_.window()));
   }
   int Dpi() const override { return static_cast<int>(std::lround(form_.dpi_y())); }

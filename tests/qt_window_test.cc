@@ -100,7 +100,7 @@ TEST(LauncherQuestion, EnterAndEscapeAnswerNo) {
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
     const auto box = MakeConfirmationBox("Corvane2txt", "\"/home/ann\" is your home folder.");
     box->show();
-    QApplication::setActiveWindow(box.get());
+    box->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(box.get()));
     QTest::keyClick(QApplication::focusWidget(), key);
     EXPECT_EQ(box->clickedButton(), box->button(QMessageBox::No)) << key;

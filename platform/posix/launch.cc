@@ -25,7 +25,7 @@ std::string ResolveFolder(const std::string& folder) {
   const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
                                                              &std::free);
   if (resolved == nullptr) throw LaunchError(kOpenFolder, folder, Reason(errno));
-  struct stat info {};
+  struct stat info = {};
   if (::stat(resolved.get(), &info) != 0) throw LaunchError(kOpenFolder, folder, Reason(errno));
   if (!S_ISDIR(info.st_mode)) throw LaunchError(kOpenFolder, folder, "it is not a folder");
   if (::access(resolved.get(), X_OK) != 0) throw LaunchError(kOpenFolder, folder, Reason(errno));
@@ -52,7 +52,7 @@ std::string ProgramFolder() {
 }
 
 void CheckProgram(const std::string& program) {
-  struct stat info {};
+  struct stat info = {};
   if (::stat(program.c_str(), &info) != 0) throw LaunchError(kStartProgram, program, Reason(errno));
   if (!S_ISREG(info.st_mode)) throw LaunchError(kStartProgram, program, "it is not a program file");
   if (::access(program.c_str(), X_OK) != 0)

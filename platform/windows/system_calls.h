@@ -14,14 +14,12 @@
 namespace corvane::windows {
 
 struct SystemCalls {
-  BOOL(WINAPI* write_file)
-  (HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) = ::WriteFile;
-  BOOL(WINAPI* flush_file_buffers)(HANDLE file) = ::FlushFileBuffers;
+  decltype(&::WriteFile) write_file = ::WriteFile;
+  decltype(&::FlushFileBuffers) flush_file_buffers = ::FlushFileBuffers;
   // The rename, through the open file's handle.
-  BOOL(WINAPI* set_file_information_by_handle)
-  (HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
-   DWORD size) = ::SetFileInformationByHandle;
-  BOOL(WINAPI* delete_file)(LPCWSTR name) = ::DeleteFileW;
+  decltype(&::SetFileInformationByHandle) set_file_information_by_handle =
+      ::SetFileInformationByHandle;
+  decltype(&::DeleteFileW) delete_file = ::DeleteFileW;
 };
 
 extern SystemCalls system_calls;
