@@ -132,6 +132,17 @@ std::string SizeName(double mb) {
   return name;
 }
 
+// Whether a run stopped with an error: Google Benchmark 1.8 replaced the
+// flag `error_occurred` by the kind of skip, `skipped`.
+template <typename Run>
+bool Failed(const Run& run) {
+  if constexpr (requires { run.skipped; }) {
+    return run.skipped != 0;
+  } else {
+    return run.error_occurred;
+  }
+}
+
 // Prints what the console reporter prints, then a summary: for each
 // benchmark its best CPU time and rate over the repetitions (the runs least
 // disturbed by whatever else the machine does; "min" among the aggregates),
@@ -143,7 +154,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       // Single runs, or the best of repeated ones.
-      if (run.error_occurred) continue;
+      if (Failed(run)) continue;
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min") continue;
       const std::string name = run.run_name.function_name;
       auto best = best_.try_emplace(name, Best{run.GetAdjustedCPUTime(), 0}).first;
