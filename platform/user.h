@@ -24,7 +24,7 @@ class User {
   virtual void ReportError(const RuntimeError& error) = 0;
 
   // Ends the program with `status` at once, without any further event of
-  // the window. A real runtime does not return; a test runtime records the
+  // the window. The programs' own users do not return; a test's records the
   // call and returns.
   virtual void EndProgram(int status) = 0;
 };
