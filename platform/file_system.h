@@ -24,10 +24,6 @@
 
 namespace corvane {
 
-// Whether `a` and `b` are the same but for the letter case of A to Z, as
-// Windows and the page search compare names.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 // What identifies one version of a file: a page is deleted only while its
 // stamp is the one it had when it was read.
 struct FileStamp {
@@ -174,9 +170,5 @@ class FileSystem {
   // separator (except for the root itself). Throws RuntimeError on failure.
   virtual std::string CurrentDirectory() = 0;
 };
-
-// `FileSystem::SyncFiles` done plainly: `Sync` on each file in turn, for the
-// runtimes that have nothing better.
-std::vector<std::optional<RuntimeError>> SyncEachInTurn(std::span<OutputFile* const> files);
 
 }  // namespace corvane
