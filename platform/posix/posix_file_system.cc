@@ -25,8 +25,6 @@
 
 #include "platform/posix/system_calls.h"
 
-extern char** environ;
-
 namespace corvane {
 
 namespace posix {
