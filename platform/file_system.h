@@ -134,13 +134,20 @@ class FileSystem {
   // denied, ...
   virtual std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) = 0;
 
-  // Puts the data of each of `files`, all opened by this runtime, on the
-  // storage device, as `OutputFile::Sync` on each in turn would; the
-  // flushes may overlap, so that the file system can commit them together.
-  // Returns, for each file in the order given, nullopt once its data is on
-  // the device, or the RuntimeError its flush failed with; a failure of
-  // one file says nothing about the others. Returns when every flush has
-  // ended.
+  // Puts the data of each of `files` on the storage device, as
+  // `OutputFile::Sync` on each in turn would; the flushes may overlap, so
+  // that the file system can commit them together. Returns, for each file
+  // in the order given, nullopt once its data is on the device, or the
+  // RuntimeError its flush failed with; a failure of one file says nothing
+  // about the others. Returns when every flush has ended.
+  //
+  // Each of `files` is one that this file system opened (`OpenForWriting`,
+  // `CreateNewFile`) and that is still open. A file system that overlaps
+  // the flushes does so through what its files are underneath (on POSIX,
+  // their descriptors), which `OutputFile` does not show; it takes each of
+  // `files` for one of its own without asking. A file system over another
+  // that wraps the files it hands out therefore hands the files underneath
+  // down, never its own.
   virtual std::vector<std::optional<RuntimeError>> SyncFiles(
       std::span<OutputFile* const> files) = 0;
 
