@@ -29,11 +29,12 @@ class User {
   virtual void EndProgram(int status) = 0;
 };
 
-// The one error policy of the programs: runs `action` and returns when it
-// does; whatever it throws is told to `user` in one error report (an error
-// of another type as "unexpected failure", with its text where it has
-// one), and the program ends with status 1. Nothing escapes, not even a
-// failing report.
-void ReportingFailures(User& user, const std::function<void()>& action);
+// The one error policy of the programs: runs `action` and returns true
+// when it does; whatever it throws is told to `user` in one error report
+// (an error of another type as "unexpected failure", with its text where
+// it has one), and the program ends with status 1, after which it returns
+// false where the user's end returns. Nothing escapes, not even a failing
+// report.
+bool ReportingFailures(User& user, const std::function<void()>& action);
 
 }  // namespace corvane
