@@ -49,11 +49,13 @@ int RunConsoleProgram(int argc, char* argv[], FileSystem& files) {
       return 2;
     }
     user.EndProgram(0);
+    return 0;  // and no run, even where the user's end returns
   }
-  ReportingFailures(user, [&] {
-    ConvertFolder(files, user);  // ends the program when it is done
-  });
-  return 1;  // not reached: the program has ended
+  // The run ends the program through `user`: with 0 once it is finished,
+  // with 1 after an error. The console's end exits; were it to return, the
+  // same status would be returned here.
+  const bool finished = ReportingFailures(user, [&] { ConvertFolder(files, user); });
+  return finished ? 0 : 1;
 }
 
 }  // namespace corvane

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "convert/blocks.h"
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 
 namespace corvane {
 

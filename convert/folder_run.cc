@@ -22,6 +22,7 @@
 
 #include "convert/extract.h"
 #include "convert/line_splitter.h"
+#include "platform/ascii_case.h"
 
 namespace corvane {
 

@@ -12,7 +12,7 @@
 #include "convert/extract.h"
 #include "convert/line_splitter.h"
 #include "fuzz/fuzz_input.h"
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 #include "tests/reference_extract.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

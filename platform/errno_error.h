@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 
 namespace corvane {
 

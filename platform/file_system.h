@@ -24,10 +24,6 @@
 
 namespace corvane {
 
-// Whether `a` and `b` are the same but for the letter case of A to Z, as
-// Windows and the page search compare names.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 // What identifies one version of a file: a page is deleted only while its
 // stamp is the one it had when it was read.
 struct FileStamp {
@@ -138,13 +134,20 @@ class FileSystem {
   // denied, ...
   virtual std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) = 0;
 
-  // Puts the data of each of `files`, all opened by this runtime, on the
-  // storage device, as `OutputFile::Sync` on each in turn would; the
-  // flushes may overlap, so that the file system can commit them together.
-  // Returns, for each file in the order given, nullopt once its data is on
-  // the device, or the RuntimeError its flush failed with; a failure of
-  // one file says nothing about the others. Returns when every flush has
-  // ended.
+  // Puts the data of each of `files` on the storage device, as
+  // `OutputFile::Sync` on each in turn would; the flushes may overlap, so
+  // that the file system can commit them together. Returns, for each file
+  // in the order given, nullopt once its data is on the device, or the
+  // RuntimeError its flush failed with; a failure of one file says nothing
+  // about the others. Returns when every flush has ended.
+  //
+  // Each of `files` is one that this file system opened (`OpenForWriting`,
+  // `CreateNewFile`) and that is still open. A file system that overlaps
+  // the flushes does so through what its files are underneath (on POSIX,
+  // their descriptors), which `OutputFile` does not show; it takes each of
+  // `files` for one of its own without asking. A file system over another
+  // that wraps the files it hands out therefore hands the files underneath
+  // down, never its own.
   virtual std::vector<std::optional<RuntimeError>> SyncFiles(
       std::span<OutputFile* const> files) = 0;
 
@@ -174,9 +177,5 @@ class FileSystem {
   // separator (except for the root itself). Throws RuntimeError on failure.
   virtual std::string CurrentDirectory() = 0;
 };
-
-// `FileSystem::SyncFiles` done plainly: `Sync` on each file in turn, for the
-// runtimes that have nothing better.
-std::vector<std::optional<RuntimeError>> SyncEachInTurn(std::span<OutputFile* const> files);
 
 }  // namespace corvane

@@ -1,8 +1,7 @@
-#include <algorithm>
+#include "platform/runtime_error.h"
+
 #include <string>
 #include <utility>
-
-#include "platform/runtime.h"
 
 namespace corvane {
 
@@ -76,26 +75,6 @@ std::string ErrorReportText(const RuntimeError& error) {
   }
   if (!detail.empty()) text += "\n\n" + detail;
   return text;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::vector<std::optional<RuntimeError>> SyncEachInTurn(std::span<OutputFile* const> files) {
-  std::vector<std::optional<RuntimeError>> results(files.size());
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    try {
-      files[i]->Sync();
-    } catch (const RuntimeError& error) {
-      results[i] = error;
-    }
-  }
-  return results;
 }
 
 }  // namespace corvane

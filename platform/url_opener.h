@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-// A program and its arguments, as `Runtime::StartProgram` takes them.
+// A program and its arguments, as `ProgramStarter::StartProgram` takes them.
 struct ProgramCall {
   std::string program;
   std::vector<std::string> arguments;

@@ -5,11 +5,11 @@
 
 namespace corvane {
 
-void ReportingFailures(User& user, const std::function<void()>& action) {
+bool ReportingFailures(User& user, const std::function<void()>& action) {
   try {
     try {
       action();
-      return;
+      return true;
     } catch (const RuntimeError& error) {
       user.ReportError(error);
     } catch (const std::bad_alloc&) {
@@ -24,6 +24,7 @@ void ReportingFailures(User& user, const std::function<void()>& action) {
     // Even the report failed; the program ends with status 1 all the same.
   }
   user.EndProgram(1);
+  return false;
 }
 
 }  // namespace corvane

@@ -24,16 +24,17 @@ class User {
   virtual void ReportError(const RuntimeError& error) = 0;
 
   // Ends the program with `status` at once, without any further event of
-  // the window. A real runtime does not return; a test runtime records the
+  // the window. The programs' own users do not return; a test's records the
   // call and returns.
   virtual void EndProgram(int status) = 0;
 };
 
-// The one error policy of the programs: runs `action` and returns when it
-// does; whatever it throws is told to `user` in one error report (an error
-// of another type as "unexpected failure", with its text where it has
-// one), and the program ends with status 1. Nothing escapes, not even a
-// failing report.
-void ReportingFailures(User& user, const std::function<void()>& action);
+// The one error policy of the programs: runs `action` and returns true
+// when it does; whatever it throws is told to `user` in one error report
+// (an error of another type as "unexpected failure", with its text where
+// it has one), and the program ends with status 1, after which it returns
+// false where the user's end returns. Nothing escapes, not even a failing
+// report.
+bool ReportingFailures(User& user, const std::function<void()>& action);
 
 }  // namespace corvane

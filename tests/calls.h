@@ -34,8 +34,8 @@ enum class Call {
 // "Read", "SyncDirectory", ...: for test messages.
 std::string_view NameOf(Call call);
 
-// What the POSIX runtime says it was doing when a call of this kind fails:
-// "cannot read file", ...
+// What the POSIX file system says it was doing when a call of this kind
+// fails: "cannot read file", ...
 std::string OperationOf(Call call);
 
 // The calls a fake was asked for, and the hook a test runs before each.

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "convert/line_splitter.h"
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 #include "tests/case_name.h"
 #include "tests/reference_extract.h"
 

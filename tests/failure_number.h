@@ -1,7 +1,7 @@
 // The run-time error number a call fails with.
 #pragma once
 
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 
 namespace corvane::testing {
 

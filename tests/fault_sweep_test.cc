@@ -2,8 +2,8 @@
 // checks the program's promise: every page is either still there byte for
 // byte, or gone with its complete text file beside it, on disk; and the run
 // reported the failure instead of finishing. The faults come from the fault
-// wrapper, over the in-memory runtime and over the system's own runtime in
-// a scratch folder on disk.
+// wrapper, over the in-memory file system and over the system's own in a
+// scratch folder on disk.
 //
 // In this file: the pages and folders swept (kFolders); where a folder
 // lies, in memory or on disk (Folder); the promise checked after every run
@@ -111,19 +111,19 @@ const SweepCase kFolders[] = {
 
 void PrintTo(const SweepCase& c, std::ostream* out) { *out << c.what; }
 
-// Where a run's folder lies: its runtime, its files as they are, and what a
-// power cut would leave of them.
+// Where a run's folder lies: its file system, its files as they are, and
+// what a power cut would leave of them.
 class Folder {
  public:
   virtual ~Folder() = default;
-  virtual FileSystem& runtime() = 0;
+  virtual FileSystem& file_system() = 0;
   virtual std::map<std::string, std::string> Now() = 0;
   // The folder after a power cut now, the run having gone through
   // `faulty` (see FaultyFileSystem::PowerCut).
   virtual Disk PowerCut(FaultyFileSystem& faulty, bool changes_arrived) = 0;
-  // A fault wrapper over the runtime.
+  // A fault wrapper over the file system.
   std::unique_ptr<FaultyFileSystem> Faulty() {
-    return std::make_unique<FaultyFileSystem>(runtime(), [this] { return Now(); });
+    return std::make_unique<FaultyFileSystem>(file_system(), [this] { return Now(); });
   }
 };
 
@@ -137,9 +137,10 @@ class MemFolder final : public Folder {
     memory_.Add("notes.txt", "not a page");
     memory_.Add(".hidden.html", Page("hidden"), MemFileSystem::Kind::kHidden);
   }
-  FileSystem& runtime() override { return memory_; }
+  FileSystem& file_system() override { return memory_; }
   std::map<std::string, std::string> Now() override { return memory_.Now(); }
-  // Memory has no disk: the wrapper's account, by what the runtime answered.
+  // Memory has no disk: the wrapper's account, by what the file system
+  // answered.
   Disk PowerCut(FaultyFileSystem& faulty, bool changes_arrived) override {
     return faulty.PowerCut(changes_arrived);
   }
@@ -162,8 +163,8 @@ class DiskFolder final : public Folder {
 #endif
     record_.emplace();
   }
-  FileSystem& runtime() override { return native_; }
-  // What the system calls themselves made durable, whatever the runtime
+  FileSystem& file_system() override { return native_; }
+  // What the system calls themselves made durable, whatever the file system
   // answered.
   Disk PowerCut(FaultyFileSystem&, bool changes_arrived) override {
     return record_->PowerCut(changes_arrived);
@@ -175,7 +176,7 @@ class DiskFolder final : public Folder {
       try {
         now[entry.path().filename().string()] = testing::ReadFile(entry.path());
       } catch (const std::runtime_error&) {
-        // The file being written, which the Windows runtime holds open
+        // The file being written, which the Windows file system holds open
         // without sharing: the wrapper knows its bytes.
       }
     }
@@ -215,13 +216,13 @@ using Files = std::map<std::string, std::string>;
 // cut right now would leave it: every page is there, unchanged, or gone
 // with its complete text file; every other file that was there holds what
 // it held or, if it is a page's text file, that page's complete text.
-void ExpectNothingLost(Folder& files, FaultyFileSystem& runtime, const Files& before,
+void ExpectNothingLost(Folder& files, FaultyFileSystem& faulty, const Files& before,
                        const SweepCase& folder, const Files& texts) {
   std::map<std::string, Disk> views = {
       {"now", {}},
-      {"after a power cut, renames not arrived", files.PowerCut(runtime, false)},
-      {"after a power cut, renames arrived", files.PowerCut(runtime, true)}};
-  for (const auto& [name, bytes] : runtime.Now()) views["now"][name] = bytes;
+      {"after a power cut, renames not arrived", files.PowerCut(faulty, false)},
+      {"after a power cut, renames arrived", files.PowerCut(faulty, true)}};
+  for (const auto& [name, bytes] : faulty.Now()) views["now"][name] = bytes;
 
   for (const auto& [view, disk] : views) {
     SCOPED_TRACE(view);
@@ -367,18 +368,18 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
                     : fault.from_then_on ? ", from then on"
                                          : ", once"));
       const std::unique_ptr<Folder> files = Prepared(where, folder);
-      const std::unique_ptr<FaultyFileSystem> runtime = files->Faulty();
-      runtime->fault = fault;
+      const std::unique_ptr<FaultyFileSystem> faulty = files->Faulty();
+      faulty->fault = fault;
       RecordingUser user;
-      const std::optional<RuntimeError> error = RunConversion(*runtime, user, limits);
+      const std::optional<RuntimeError> error = RunConversion(*faulty, user, limits);
       ++runs;
 
       // The run reported an error with the number, the operation and the
       // system's reason: that of the failing call when it failed alone,
       // otherwise that of the earliest page that failed, which is no later
       // than the failing call's.
-      ASSERT_GE(runtime->calls.size(), nth);
-      EXPECT_EQ(runtime->calls[nth - 1], calls[nth - 1]);
+      ASSERT_GE(faulty->calls.size(), nth);
+      EXPECT_EQ(faulty->calls[nth - 1], calls[nth - 1]);
       ASSERT_TRUE(error.has_value());
       EXPECT_EQ(error->number(), ErrorNumberForErrno(fault.error));
       if (!fault.from_then_on) {
@@ -397,8 +398,8 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
       // After the failing call the run only finishes what it had begun
       // before it: no page is read and no file made; a page deleted then
       // (or that it tried to delete) comes no later than the failing page.
-      for (std::size_t after = nth; after < runtime->calls.size(); ++after) {
-        const auto& [later, later_file] = runtime->calls[after];
+      for (std::size_t after = nth; after < faulty->calls.size(); ++after) {
+        const auto& [later, later_file] = faulty->calls[after];
         SCOPED_TRACE("then " + std::string(testing::NameOf(later)) + " " + later_file);
         EXPECT_TRUE(later == Call::kSync || later == Call::kRename || later == Call::kClose ||
                     later == Call::kSyncDirectory || later == Call::kStampOf ||
@@ -408,8 +409,8 @@ TEST_P(FaultSweep, NoPageIsLostWhereverACallFails) {
         }
       }
 
-      ExpectNothingLost(*files, *runtime, before, folder, texts);
-      const Files now = runtime->Now();
+      ExpectNothingLost(*files, *faulty, before, folder, texts);
+      const Files now = faulty->Now();
       auto contents = [](const Files& files,
                          const std::string& name) -> std::optional<std::string> {
         auto it = files.find(name);
@@ -466,12 +467,12 @@ TEST_P(FaultSweep, TroubleThatPassesChangesNothing) {
   };
   auto outcome = [&](const Trouble& trouble) {
     const std::unique_ptr<Folder> files = Prepared(where, folder);
-    const std::unique_ptr<FaultyFileSystem> runtime = files->Faulty();
-    runtime->open_files_limit = trouble.open_files_limit;
-    runtime->holds_per_step = trouble.holds_per_step;
+    const std::unique_ptr<FaultyFileSystem> faulty = files->Faulty();
+    faulty->open_files_limit = trouble.open_files_limit;
+    faulty->holds_per_step = trouble.holds_per_step;
     RecordingUser user;
     const std::optional<RuntimeError> error = RunConversion(
-        *runtime, user, GroupLimits{.pages = group_size}, Patience{.wait = [](auto) {}});
+        *faulty, user, GroupLimits{.pages = group_size}, Patience{.wait = [](auto) {}});
     // Each file by its size and a digest of its bytes, which a failure
     // prints in a line.
     std::map<std::string, std::pair<std::size_t, std::size_t>> folder_now;

@@ -214,6 +214,8 @@ std::vector<std::optional<RuntimeError>> FaultyFileSystem::SyncFiles(
   std::vector<OutputFile*> inner;
   std::vector<std::size_t> places;
   for (std::size_t i = 0; i < files.size(); ++i) {
+    // One of this wrapper's files, as SyncFiles' contract has it; the file
+    // system underneath is handed the file it opened.
     auto* file = static_cast<FaultyOutputFile*>(files[i]);
     try {
       Before(Call::kSync, file->name());

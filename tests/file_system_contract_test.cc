@@ -1,8 +1,8 @@
-// The contract of platform/runtime.h, written once and run on every runtime:
-// the system's own (POSIX, or Windows under wine) in a scratch folder, and
-// the in-memory one that the other tests stand on. What is particular to one
-// system (FIFOs and sockets, hidden and system attributes, devices, other
-// users) is in that system's own suite.
+// The contract of platform/file_system.h, written once and run on every
+// file system: the system's own (POSIX, or Windows under wine) in a scratch
+// folder, and the in-memory one that the other tests stand on. What is
+// particular to one system (FIFOs and sockets, hidden and system
+// attributes, devices, other users) is in that system's own suite.
 //
 // In this file: the folders the suite runs in (NativeFolder, with a
 // group's flushes through io_uring, and NativeFolderWithoutRing, where the
@@ -29,7 +29,7 @@
 #include "platform/native_runtime.h"
 #include "tests/disk_record.h"
 #include "tests/faulty_file_system.h"
-#include "tests/recorded_runtime.h"
+#include "tests/mem_file_system.h"
 #include "tests/temp_folder.h"
 
 #ifdef _WIN32
@@ -45,18 +45,18 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Call;
 using testing::Disk;
-using testing::MemRuntime;
+using testing::MemFileSystem;
 
-// The native runtime in a scratch folder that is the current folder, its
-// every write and flush on the record (tests/disk_record.h), which hands
-// the flush ring's completions over one at a time.
+// The system's own file system in a scratch folder that is the current
+// folder, its every write and flush on the record (tests/disk_record.h),
+// which hands the flush ring's completions over one at a time.
 class NativeFolder {
  public:
   NativeFolder() = default;
   NativeFolder(const NativeFolder&) = delete;
   NativeFolder& operator=(const NativeFolder&) = delete;
 
-  FileSystem& runtime() { return runtime_; }
+  FileSystem& file_system() { return file_system_; }
   void Make(const std::string& name, const std::string& bytes) {
     testing::WriteFile(name, bytes);
     record_.Settle();
@@ -119,7 +119,7 @@ class NativeFolder {
 
  protected:
   testing::TempFolder temp_;
-  NativeFileSystem runtime_;
+  NativeFileSystem file_system_;
   testing::DiskRecord record_;  // in the scratch folder, and gone before it
 };
 
@@ -139,8 +139,8 @@ class NativeFolderWithoutRing : public NativeFolder {
 };
 #endif
 
-// The in-memory runtime, with the fault wrapper's account of what a power
-// cut would keep over it, and its failures.
+// The in-memory file system, with the fault wrapper's account of what a
+// power cut would keep over it, and its failures.
 class MemFolder {
  public:
   MemFolder() {
@@ -150,18 +150,18 @@ class MemFolder {
       }
     };
   }
-  FileSystem& runtime() { return faulty_; }
+  FileSystem& file_system() { return faulty_; }
   void Make(const std::string& name, const std::string& bytes) { memory_.Add(name, bytes); }
-  void MakeFolder(const std::string& name) { memory_.Add(name, "", MemRuntime::Kind::kFolder); }
+  void MakeFolder(const std::string& name) { memory_.Add(name, "", MemFileSystem::Kind::kFolder); }
   bool MakeLink(const std::string&, const std::string& name) {
-    memory_.Add(name, "", MemRuntime::Kind::kSymlink);
+    memory_.Add(name, "", MemFileSystem::Kind::kSymlink);
     return true;
   }
   void MakeHardLink(const std::string& existing, const std::string& name) {
     memory_.Link(existing, name);
   }
   std::string MakeHidden(const std::string& bytes) {
-    memory_.Add(".hidden.html", bytes, MemRuntime::Kind::kHidden);
+    memory_.Add(".hidden.html", bytes, MemFileSystem::Kind::kHidden);
     return ".hidden.html";
   }
   void SetTime(const std::string& name, std::int64_t ns) { memory_.File(name).generation = ns; }
@@ -175,7 +175,7 @@ class MemFolder {
   void FailFlushes(const std::string& name) { failures_.emplace_back(Call::kSync, name, EIO); }
 
  private:
-  MemRuntime memory_;
+  MemFileSystem memory_;
   testing::FaultyFileSystem faulty_{memory_, [this] { return memory_.Now(); }};
   std::vector<std::tuple<Call, std::string, int>> failures_;
 };
@@ -184,7 +184,7 @@ template <typename Folder>
 class FileSystemContract : public ::testing::Test {
  protected:
   Folder folder_;
-  FileSystem& runtime_ = folder_.runtime();
+  FileSystem& file_system_ = folder_.file_system();
 };
 
 #ifdef _WIN32
@@ -192,8 +192,8 @@ using NativeFolderWithout = NativeFolderWithoutPosixRename;
 #else
 using NativeFolderWithout = NativeFolderWithoutRing;
 #endif
-using Runtimes = ::testing::Types<NativeFolder, NativeFolderWithout, MemFolder>;
-class RuntimeNames {
+using Folders = ::testing::Types<NativeFolder, NativeFolderWithout, MemFolder>;
+class FolderNames {
  public:
   template <typename T>
   static std::string GetName(int) {
@@ -206,7 +206,7 @@ class RuntimeNames {
 #endif
   }
 };
-TYPED_TEST_SUITE(FileSystemContract, Runtimes, RuntimeNames);
+TYPED_TEST_SUITE(FileSystemContract, Folders, FolderNames);
 
 // The error number a call fails with (0 when it does not), and the file the
 // error names.
@@ -250,7 +250,7 @@ TYPED_TEST(FileSystemContract, ListsOnlyOrdinaryFiles) {
   this->folder_.MakeHidden("x");
   this->folder_.MakeFolder("folder.html");
   this->folder_.MakeLink("page.html", "link.html");
-  std::vector<std::string> names = this->runtime_.ListFiles();
+  std::vector<std::string> names = this->file_system_.ListFiles();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "page.html"}));
 }
@@ -258,13 +258,13 @@ TYPED_TEST(FileSystemContract, ListsOnlyOrdinaryFiles) {
 TYPED_TEST(FileSystemContract, ReadsEveryByteAndStampsTheFileItRead) {
   const std::string bytes = AllByteValues();
   this->folder_.Make("page.html", bytes);
-  auto file = this->runtime_.OpenForReading("page.html");
+  auto file = this->file_system_.OpenForReading("page.html");
   EXPECT_EQ(ReadAll(*file), bytes);
-  EXPECT_EQ(file->Stamp(), this->runtime_.StampOf("page.html"));
+  EXPECT_EQ(file->Stamp(), this->file_system_.StampOf("page.html"));
   file->Close();
   // A hidden file is not listed, but may be read by name.
   const std::string hidden = this->folder_.MakeHidden("hidden");
-  EXPECT_EQ(ReadAll(*this->runtime_.OpenForReading(hidden)), "hidden");
+  EXPECT_EQ(ReadAll(*this->file_system_.OpenForReading(hidden)), "hidden");
 }
 
 // Every refusal names the file; nothing is followed, created or emptied.
@@ -273,21 +273,23 @@ TYPED_TEST(FileSystemContract, RefusesWhatIsMissingOrNotARegularFile) {
   this->folder_.MakeFolder("folder.html");
   const bool links = this->folder_.MakeLink("target.dat", "link.html");
   const std::pair<int, std::string> kNotFound{53, "missing.html"};
-  EXPECT_EQ(Failure([&] { this->runtime_.OpenForReading("missing.html"); }), kNotFound);
-  EXPECT_EQ(Failure([&] { this->runtime_.StampOf("missing.html"); }), kNotFound);
-  EXPECT_EQ(Failure([&] { this->runtime_.DeleteFile("missing.html"); }), kNotFound);
-  EXPECT_FALSE(this->runtime_.CheckReplaceable("missing.html"));
+  EXPECT_EQ(Failure([&] { this->file_system_.OpenForReading("missing.html"); }), kNotFound);
+  EXPECT_EQ(Failure([&] { this->file_system_.StampOf("missing.html"); }), kNotFound);
+  EXPECT_EQ(Failure([&] { this->file_system_.DeleteFile("missing.html"); }), kNotFound);
+  EXPECT_FALSE(this->file_system_.CheckReplaceable("missing.html"));
   EXPECT_FALSE(this->folder_.Read("missing.html"));
 
   const std::pair<int, std::string> kFolder{75, "folder.html"};
-  EXPECT_EQ(Failure([&] { this->runtime_.OpenForReading("folder.html"); }), kFolder);
-  EXPECT_EQ(Failure([&] { this->runtime_.OpenForWriting("folder.html"); }).second, "folder.html");
-  EXPECT_EQ(Failure([&] { this->runtime_.CheckReplaceable("folder.html"); }).second, "folder.html");
+  EXPECT_EQ(Failure([&] { this->file_system_.OpenForReading("folder.html"); }), kFolder);
+  EXPECT_EQ(Failure([&] { this->file_system_.OpenForWriting("folder.html"); }).second,
+            "folder.html");
+  EXPECT_EQ(Failure([&] { this->file_system_.CheckReplaceable("folder.html"); }).second,
+            "folder.html");
   if (links) {
     const std::pair<int, std::string> kLink{75, "link.html"};
-    EXPECT_EQ(Failure([&] { this->runtime_.OpenForReading("link.html"); }), kLink);
-    EXPECT_EQ(Failure([&] { this->runtime_.OpenForWriting("link.html"); }), kLink);
-    EXPECT_EQ(Failure([&] { this->runtime_.CheckReplaceable("link.html"); }), kLink);
+    EXPECT_EQ(Failure([&] { this->file_system_.OpenForReading("link.html"); }), kLink);
+    EXPECT_EQ(Failure([&] { this->file_system_.OpenForWriting("link.html"); }), kLink);
+    EXPECT_EQ(Failure([&] { this->file_system_.CheckReplaceable("link.html"); }), kLink);
   }
   EXPECT_EQ(this->folder_.Read("target.dat"), "keep");
 }
@@ -302,18 +304,18 @@ TYPED_TEST(FileSystemContract, WritesFlushesAndRenamesOverAnOldFile) {
   this->folder_.Make("part", "left over");
   const std::string text = AllByteValues() + "\r\n";
 
-  auto file = this->runtime_.OpenForWriting("part");
+  auto file = this->file_system_.OpenForWriting("part");
   const FileStamp stamp = file->Stamp();
   file->Append(text.substr(0, 1000));
   file->Append(text.substr(1000));
   file->Sync();
   EXPECT_EQ(Kept(this->folder_.PowerCut(true), "part"), text);
-  const std::optional<FileStamp> old = this->runtime_.CheckReplaceable("story.txt");
+  const std::optional<FileStamp> old = this->file_system_.CheckReplaceable("story.txt");
   ASSERT_TRUE(old);
-  EXPECT_TRUE(SameFile(*old, this->runtime_.StampOf("backup.txt")));
+  EXPECT_TRUE(SameFile(*old, this->file_system_.StampOf("backup.txt")));
   file->RenameOver("story.txt");
   file->Close();
-  this->runtime_.SyncDirectory();
+  this->file_system_.SyncDirectory();
   const Disk after_power_cut = this->folder_.PowerCut(false);
   EXPECT_EQ(Kept(after_power_cut, "story.txt"), text);
   EXPECT_EQ(Kept(after_power_cut, "backup.txt"), "an old and longer text");
@@ -322,8 +324,8 @@ TYPED_TEST(FileSystemContract, WritesFlushesAndRenamesOverAnOldFile) {
   EXPECT_EQ(this->folder_.Read("story.txt"), text);
   EXPECT_EQ(this->folder_.Read("backup.txt"), "an old and longer text");
   EXPECT_FALSE(this->folder_.Read("part"));
-  EXPECT_TRUE(SameFile(this->runtime_.StampOf("story.txt"), stamp));
-  EXPECT_FALSE(SameFile(this->runtime_.StampOf("backup.txt"), stamp));
+  EXPECT_TRUE(SameFile(this->file_system_.StampOf("story.txt"), stamp));
+  EXPECT_FALSE(SameFile(this->file_system_.StampOf("backup.txt"), stamp));
 }
 
 // A stamp tells apart two versions of a file: another size, another time
@@ -335,21 +337,21 @@ TYPED_TEST(FileSystemContract, StampsTellVersionsApart) {
   this->folder_.Make("other.html", "cd");
   this->folder_.SetTime("page.html", kTime);
   this->folder_.SetTime("other.html", kTime);
-  const FileStamp first = this->runtime_.StampOf("page.html");
-  EXPECT_EQ(this->runtime_.StampOf("page.html"), first);
-  EXPECT_NE(this->runtime_.StampOf("other.html"), first);
+  const FileStamp first = this->file_system_.StampOf("page.html");
+  EXPECT_EQ(this->file_system_.StampOf("page.html"), first);
+  EXPECT_NE(this->file_system_.StampOf("other.html"), first);
 
   this->folder_.SetTime("page.html", kTime + 1000);
-  EXPECT_NE(this->runtime_.StampOf("page.html"), first);
+  EXPECT_NE(this->file_system_.StampOf("page.html"), first);
   this->folder_.SetTime("page.html", kTime);
-  EXPECT_EQ(this->runtime_.StampOf("page.html"), first);
+  EXPECT_EQ(this->file_system_.StampOf("page.html"), first);
 
   this->folder_.MoveOver("other.html", "page.html");
-  EXPECT_NE(this->runtime_.StampOf("page.html"), first);
+  EXPECT_NE(this->file_system_.StampOf("page.html"), first);
 
-  this->runtime_.DeleteFile("page.html");
+  this->file_system_.DeleteFile("page.html");
   EXPECT_FALSE(this->folder_.Read("page.html"));
-  EXPECT_EQ(Failure([&] { this->runtime_.StampOf("page.html"); }).first, 53);
+  EXPECT_EQ(Failure([&] { this->file_system_.StampOf("page.html"); }).first, 53);
 }
 
 // A file is created only where its name is free: an existing file, even a
@@ -361,20 +363,20 @@ TYPED_TEST(FileSystemContract, CreatesANewFileOnlyWhereTheNameIsFree) {
   const std::string hidden = this->folder_.MakeHidden("hidden");
   const bool links = this->folder_.MakeLink("nowhere", "dangling.txt");
   for (const std::string name : {"story.txt", "folder.txt", hidden.c_str()}) {
-    EXPECT_EQ(Failure([&] { this->runtime_.CreateNewFile(name); }), std::pair(75, name));
+    EXPECT_EQ(Failure([&] { this->file_system_.CreateNewFile(name); }), std::pair(75, name));
   }
   if (links) {
-    EXPECT_EQ(Failure([&] { this->runtime_.CreateNewFile("dangling.txt"); }),
+    EXPECT_EQ(Failure([&] { this->file_system_.CreateNewFile("dangling.txt"); }),
               std::pair(75, std::string("dangling.txt")));
   }
   EXPECT_EQ(this->folder_.Read("story.txt"), "keep");
   EXPECT_EQ(this->folder_.Read(hidden), "hidden");
 
-  auto file = this->runtime_.CreateNewFile("new.txt");
+  auto file = this->file_system_.CreateNewFile("new.txt");
   file->Append("text");
   file->Close();
   EXPECT_EQ(this->folder_.Read("new.txt"), "text");
-  const std::vector<std::string> listed = this->runtime_.ListFiles();
+  const std::vector<std::string> listed = this->file_system_.ListFiles();
   EXPECT_NE(std::find(listed.begin(), listed.end(), "new.txt"), listed.end());
 }
 
@@ -384,14 +386,14 @@ TYPED_TEST(FileSystemContract, CreatesANewFileOnlyWhereTheNameIsFree) {
 // its rename.
 TYPED_TEST(FileSystemContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
   const std::string large = AllByteValues();
-  EXPECT_TRUE(this->runtime_.SyncFiles({}).empty());
+  EXPECT_TRUE(this->file_system_.SyncFiles({}).empty());
   for (const int size : {1, 5}) {
     SCOPED_TRACE("a group of " + std::to_string(size));
     std::vector<std::unique_ptr<OutputFile>> files;
     std::vector<OutputFile*> group;
     std::vector<std::string> texts;
     for (int i = 0; i < size; ++i) {
-      files.push_back(this->runtime_.CreateNewFile(PartName(size, i)));
+      files.push_back(this->file_system_.CreateNewFile(PartName(size, i)));
       texts.push_back("text " + std::to_string(i) + "\r\n");
       files.back()->Append(texts.back());
       if (i == 2) {
@@ -400,7 +402,7 @@ TYPED_TEST(FileSystemContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
       }
       group.push_back(files.back().get());
     }
-    const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
+    const std::vector<std::optional<RuntimeError>> results = this->file_system_.SyncFiles(group);
     ASSERT_EQ(results.size(), group.size());
     const Disk after_power_cut = this->folder_.PowerCut(true);
     for (int i = 0; i < size; ++i) {
@@ -412,9 +414,9 @@ TYPED_TEST(FileSystemContract, FlushesAGroupOfFilesEachOnItsOwnAccount) {
       const FileStamp stamp = files[i]->Stamp();
       files[i]->RenameOver(PartName(size, i) + ".txt");
       files[i]->Close();
-      EXPECT_TRUE(SameFile(this->runtime_.StampOf(PartName(size, i) + ".txt"), stamp));
+      EXPECT_TRUE(SameFile(this->file_system_.StampOf(PartName(size, i) + ".txt"), stamp));
     }
-    this->runtime_.SyncDirectory();
+    this->file_system_.SyncDirectory();
     for (int i = 0; i < size; ++i) {
       EXPECT_EQ(this->folder_.Read(PartName(size, i) + ".txt"), texts[i]);
       EXPECT_EQ(Kept(this->folder_.PowerCut(false), PartName(size, i) + ".txt"), texts[i]);
@@ -430,7 +432,7 @@ TYPED_TEST(FileSystemContract, AFailedWriteOrFlushAnswersForItsFileAlone) {
   std::vector<std::unique_ptr<OutputFile>> files;
   std::vector<OutputFile*> group;
   for (int i = 0; i < 3; ++i) {
-    files.push_back(this->runtime_.CreateNewFile(PartName(3, i)));
+    files.push_back(this->file_system_.CreateNewFile(PartName(3, i)));
     group.push_back(files.back().get());
   }
   this->folder_.FailWrites(PartName(3, 0));
@@ -443,7 +445,7 @@ TYPED_TEST(FileSystemContract, AFailedWriteOrFlushAnswersForItsFileAlone) {
       write_error = error;
     }
   }
-  const std::vector<std::optional<RuntimeError>> results = this->runtime_.SyncFiles(group);
+  const std::vector<std::optional<RuntimeError>> results = this->file_system_.SyncFiles(group);
   ASSERT_EQ(results.size(), 3u);
   using Said = std::tuple<int, std::string, std::string>;  // number, operation, file
   auto said = [](const std::optional<RuntimeError>& error) {

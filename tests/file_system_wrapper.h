@@ -2,7 +2,9 @@
 //
 // Derive from it to change a few calls and keep the rest: a test makes one
 // call fail or records it, and lets the real file system do everything
-// else.
+// else. The files it hands out are those of the file system underneath; a
+// wrapper that wraps them in files of its own also overrides `SyncFiles`,
+// to hand the files underneath down (as FaultyFileSystem does).
 #pragma once
 
 #include <memory>

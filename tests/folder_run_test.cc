@@ -138,14 +138,14 @@ TEST(ConvertFolder, StopsAtAPageWithoutClosingRule) {
 TEST(ConvertFolder, DeletesAPageOnlyOnceItsTextIsOnDisk) {
   MemRuntime memory;
   memory.Add("p.html", Page("x"));
-  testing::FaultyFileSystem runtime(memory, [&] { return memory.Now(); });
+  testing::FaultyFileSystem faulty(memory, [&] { return memory.Now(); });
   bool checked = false;
-  runtime.before_call = [&](Call call, const std::string&) {
+  faulty.before_call = [&](Call call, const std::string&) {
     if (call != Call::kDeleteFile) return;
-    EXPECT_TRUE(runtime.SafeOnDisk("p.txt"));
+    EXPECT_TRUE(faulty.SafeOnDisk("p.txt"));
     checked = true;
   };
-  EXPECT_EQ(RunConversion(runtime, memory.user), "");
+  EXPECT_EQ(RunConversion(faulty, memory.user), "");
   EXPECT_TRUE(checked);
   EXPECT_EQ(memory.user.messages, std::vector<std::string>{"Finished"});
 }

@@ -196,7 +196,7 @@ std::unique_ptr<OutputFile> MemFileSystem::OpenForWriting(const std::string& nam
   Entry& entry = files.at(it->second);
   RequireWritable(entry, name);
   entry.bytes.clear();
-  entry.kind = Kind::kRegular;  // ordinary attributes, as the real runtimes leave it
+  entry.kind = Kind::kRegular;  // ordinary attributes, as the real file systems leave it
   Changed(it->second);
   return std::make_unique<MemOutputFile>(*this, name, it->second);
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/sync_each_in_turn.h"
 #include "tests/calls.h"
 
 namespace corvane::testing {

@@ -1,5 +1,5 @@
 // Real faults of the operating system, met by the console program (or the
-// POSIX runtime) in a real folder: permissions, links, a file-size limit,
+// POSIX file system) in a real folder: permissions, links, a file-size limit,
 // special files, a page that vanishes, and a very large page.
 //
 // Root passes every permission check, so when the tests run as root the

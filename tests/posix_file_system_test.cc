@@ -32,7 +32,7 @@ using testing::WriteFile;
 class PosixFileSystemTest : public ::testing::Test {
  protected:
   TempFolder folder_;
-  PosixFileSystem runtime_;
+  PosixFileSystem file_system_;
 };
 
 // Beyond the shared contract (tests/file_system_contract_test.cc): dangling
@@ -43,7 +43,7 @@ TEST_F(PosixFileSystemTest, ListsNoSpecialFile) {
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
   ASSERT_TRUE(testing::LeaveUnixSocket("socket.html"));
 
-  std::vector<std::string> names = runtime_.ListFiles();
+  std::vector<std::string> names = file_system_.ListFiles();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"page.html"}));
 }
@@ -51,21 +51,21 @@ TEST_F(PosixFileSystemTest, ListsNoSpecialFile) {
 // A FIFO is refused at once, without waiting for a partner.
 TEST_F(PosixFileSystemTest, NeverReadsOrWritesAFifo) {
   ASSERT_EQ(::mkfifo("fifo.html", 0600), 0);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("fifo.html"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("fifo.html"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("fifo.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForReading("fifo.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForWriting("fifo.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.CheckReplaceable("fifo.html"); }), 75);
 }
 
 TEST_F(PosixFileSystemTest, KnowsTheCurrentFolder) {
-  EXPECT_EQ(fs::path(runtime_.CurrentDirectory()), fs::canonical(folder_.path()));
+  EXPECT_EQ(fs::path(file_system_.CurrentDirectory()), fs::canonical(folder_.path()));
 }
 
 // System calls that misbehave as real ones do now and then. Each case writes
-// a text file and reads it back through the runtime.
+// a text file and reads it back through the file system.
 struct SystemCallCase {
   const char* what;
   posix::SystemCalls calls;
-  int number;  // the error the runtime must stop with; 0: the text comes back whole
+  int number;  // the error the file system must stop with; 0: the text comes back whole
 };
 
 void PrintTo(const SystemCallCase& c, std::ostream* out) { *out << c.what; }
@@ -82,13 +82,13 @@ TEST_P(MisbehavingSystemCalls, GiveTheWholeTextOrAnError) {
   std::string read;
   posix::system_calls = GetParam().calls;
   const int number = FailureNumber([&] {
-    auto out = runtime_.OpenForWriting("story.txt");
+    auto out = file_system_.OpenForWriting("story.txt");
     out->Append("story.html\r\n\r\n");  // a small piece, then a large one
     out->Append(text);
     out->Append("\r\n");
     out->Sync();
     out->Close();
-    auto in = runtime_.OpenForReading("story.txt");
+    auto in = file_system_.OpenForReading("story.txt");
     char buffer[4096];
     while (std::size_t count = in->Read(buffer, sizeof buffer)) read.append(buffer, count);
     in->Close();

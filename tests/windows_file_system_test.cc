@@ -54,7 +54,7 @@ void SetAttributes(const wchar_t* name, DWORD attributes) {
 class WindowsFileSystemTest : public ::testing::Test {
  protected:
   TempFolder folder_;
-  WindowsFileSystem runtime_;
+  WindowsFileSystem file_system_;
 };
 
 TEST_F(WindowsFileSystemTest, ListsOnlyOrdinaryFiles) {
@@ -65,7 +65,7 @@ TEST_F(WindowsFileSystemTest, ListsOnlyOrdinaryFiles) {
   SetAttributes(L"hidden.html", FILE_ATTRIBUTE_HIDDEN);
   SetAttributes(L"system.html", FILE_ATTRIBUTE_SYSTEM);
   SetAttributes(L"old.HTML", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-  EXPECT_EQ(Sorted(runtime_.ListFiles()),
+  EXPECT_EQ(Sorted(file_system_.ListFiles()),
             (std::vector<std::string>{"notes.txt", "old.HTML", "page.html"}));
   SetAttributes(L"old.HTML", FILE_ATTRIBUTE_NORMAL);
 }
@@ -97,33 +97,33 @@ TEST_F(WindowsFileSystemTest, NamesAreUtf8WhileBytesPassUnchanged) {
   const std::string bytes = AllByteValues();
   WriteFile(fs::path(kWideStem + L".html"), bytes);
   const std::string page = kUtf8Stem + ".html";
-  EXPECT_EQ(runtime_.ListFiles(), std::vector<std::string>{page});
+  EXPECT_EQ(file_system_.ListFiles(), std::vector<std::string>{page});
 
-  auto input = runtime_.OpenForReading(page);
+  auto input = file_system_.OpenForReading(page);
   std::string read;
   char buffer[4096];
   while (std::size_t count = input->Read(buffer, sizeof buffer)) read.append(buffer, count);
   EXPECT_EQ(read, bytes);
-  EXPECT_EQ(input->Stamp(), runtime_.StampOf(page));
+  EXPECT_EQ(input->Stamp(), file_system_.StampOf(page));
   input.reset();
 
-  auto output = runtime_.OpenForWriting(kUtf8Stem + ".txt");
+  auto output = file_system_.OpenForWriting(kUtf8Stem + ".txt");
   output->Append(bytes);
   output->Sync();
   output->Close();
   EXPECT_EQ(ReadFile(fs::path(kWideStem + L".txt")), bytes);
 
-  runtime_.DeleteFile(page);
+  file_system_.DeleteFile(page);
   EXPECT_FALSE(fs::exists(fs::path(kWideStem + L".html")));
 }
 
 // Beyond the shared contract (tests/file_system_contract_test.cc): missing
 // folders, devices and names that are not UTF-8.
 TEST_F(WindowsFileSystemTest, RefusesDevicesAndBadNames) {
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("no\\such\\folder.html"); }), 53);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForWriting("NUL"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.CheckReplaceable("NUL"); }), 75);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("bad\xFF.html"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForReading("no\\such\\folder.html"); }), 53);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForWriting("NUL"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.CheckReplaceable("NUL"); }), 75);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForReading("bad\xFF.html"); }), 75);
 }
 
 // Opens `name` as another program would, sharing it as `share` says; the
@@ -164,13 +164,13 @@ TEST_F(WindowsFileSystemTest, AFileHeldByAnotherProgramFailsItsStepsAsHeld) {
   WriteFile("new.txt", "text");
   Holder other(L"page.html", 0);
   const std::pair<int, bool> kHeld{70, true};
-  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForReading("page.html"); }), kHeld);
-  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForWriting("page.html"); }), kHeld);
-  EXPECT_EQ(HeldFailure([&] { runtime_.DeleteFile("page.html"); }), kHeld);
-  EXPECT_EQ(HeldFailure([&] { runtime_.OpenForWriting("new.txt")->RenameOver("page.html"); }),
+  EXPECT_EQ(HeldFailure([&] { file_system_.OpenForReading("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { file_system_.OpenForWriting("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { file_system_.DeleteFile("page.html"); }), kHeld);
+  EXPECT_EQ(HeldFailure([&] { file_system_.OpenForWriting("new.txt")->RenameOver("page.html"); }),
             kHeld);
-  EXPECT_EQ(HeldFailure([&] { runtime_.CheckReplaceable("page.html"); }), std::pair(0, false));
-  EXPECT_EQ(HeldFailure([&] { runtime_.StampOf("page.html"); }), std::pair(0, false));
+  EXPECT_EQ(HeldFailure([&] { file_system_.CheckReplaceable("page.html"); }), std::pair(0, false));
+  EXPECT_EQ(HeldFailure([&] { file_system_.StampOf("page.html"); }), std::pair(0, false));
   other.Release();
   EXPECT_EQ(ReadFile("page.html"), "keep");
 }
@@ -210,7 +210,7 @@ TEST_F(WindowsFileSystemTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
     std::string error;
     int waits = 0;
     try {
-      ConvertFolder(runtime_, user, {}, {.wait = [&](std::chrono::milliseconds wait) {
+      ConvertFolder(file_system_, user, {}, {.wait = [&](std::chrono::milliseconds wait) {
                       if (++waits == 5 && row.let_go) other.Release();
                       if (row.let_go) std::this_thread::sleep_for(wait);
                     }});
@@ -227,7 +227,7 @@ TEST_F(WindowsFileSystemTest, ARunWaitsForAFileThatAnotherProgramLetsGo) {
       EXPECT_GT(waits, 40);
       EXPECT_EQ(ReadFile("p.html"), page);
     }
-    EXPECT_EQ(Sorted(runtime_.ListFiles()),
+    EXPECT_EQ(Sorted(file_system_.ListFiles()),
               Sorted(row.error.empty() ? std::vector<std::string>{"p.txt"}
                                        : std::vector<std::string>{"p.html", "p.txt"}));
     fs::remove("p.html");
@@ -250,11 +250,11 @@ TEST_F(WindowsFileSystemTest, AReadOnlyFileIsNeitherReplacedNorReadNorDeleted) {
     return std::pair(0, std::string());
   };
   const std::pair<int, std::string> kReadOnly{70, "it is read-only"};
-  EXPECT_EQ(refusal([&] { runtime_.OpenForWriting("story.txt"); }), kReadOnly);
-  EXPECT_EQ(refusal([&] { runtime_.CheckReplaceable("story.txt"); }), kReadOnly);
-  EXPECT_EQ(FailureNumber([&] { runtime_.OpenForReading("story.txt"); }), 70);
+  EXPECT_EQ(refusal([&] { file_system_.OpenForWriting("story.txt"); }), kReadOnly);
+  EXPECT_EQ(refusal([&] { file_system_.CheckReplaceable("story.txt"); }), kReadOnly);
+  EXPECT_EQ(FailureNumber([&] { file_system_.OpenForReading("story.txt"); }), 70);
   // Not a hold: nothing to wait for.
-  EXPECT_EQ(HeldFailure([&] { runtime_.DeleteFile("story.txt"); }), std::pair(70, false));
+  EXPECT_EQ(HeldFailure([&] { file_system_.DeleteFile("story.txt"); }), std::pair(70, false));
   EXPECT_EQ(ReadFile("story.txt"), "old");
   SetAttributes(L"story.txt", FILE_ATTRIBUTE_NORMAL);
 }
@@ -268,7 +268,7 @@ TEST_F(WindowsFileSystemTest, ARenamedFileIsNeitherHiddenNorASystemFile) {
   for (const char* name : {"hidden.txt", "new.txt"}) {
     WriteFile("part", "left over");
     SetAttributes(L"part", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    auto file = runtime_.OpenForWriting("part");
+    auto file = file_system_.OpenForWriting("part");
     file->Append("new");
     file->Sync();
     file->RenameOver(name);
@@ -285,7 +285,7 @@ TEST_F(WindowsFileSystemTest, KnowsTheCurrentFolderInAnyScript) {
   const fs::path inner = folder_.path() / fs::path(kWideStem);
   fs::create_directory(inner);
   fs::current_path(inner);
-  const std::string folder = runtime_.CurrentDirectory();
+  const std::string folder = file_system_.CurrentDirectory();
   EXPECT_EQ(folder, Utf8FromWide(inner.wstring()));
   EXPECT_EQ(folder.substr(folder.size() - kUtf8Stem.size()), kUtf8Stem);
   fs::current_path(folder_.path());

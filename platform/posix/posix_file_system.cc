@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +25,6 @@
 #include <utility>
 
 #include "platform/posix/system_calls.h"
-
-extern char** environ;
 
 namespace corvane {
 
@@ -305,18 +304,17 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateNewFile(const std::string& na
 std::vector<std::optional<RuntimeError>> PosixFileSystem::SyncFiles(
     std::span<OutputFile* const> files) {
   std::vector<std::optional<RuntimeError>> results(files.size());
-  std::vector<PosixOutputFile*> ours;
+  // The files whose buffers went out, with their places in `files`.
+  std::vector<PosixOutputFile*> written;
   std::vector<std::size_t> places;
   std::vector<int> fds;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    auto* file = dynamic_cast<PosixOutputFile*>(files[i]);
+    // Every file given was opened here (see FileSystem::SyncFiles).
+    assert(dynamic_cast<PosixOutputFile*>(files[i]) != nullptr);
+    auto& file = static_cast<PosixOutputFile&>(*files[i]);
     try {
-      if (file == nullptr) {
-        files[i]->Sync();  // not one of ours: flushed on its own
-        continue;
-      }
-      fds.push_back(file->PrepareSync());
-      ours.push_back(file);
+      fds.push_back(file.PrepareSync());
+      written.push_back(&file);
       places.push_back(i);
     } catch (const RuntimeError& error) {
       results[i] = error;
@@ -325,7 +323,7 @@ std::vector<std::optional<RuntimeError>> PosixFileSystem::SyncFiles(
   std::vector<int> errors(fds.size());
   posix::FsyncTogether(fds, errors);
   for (std::size_t k = 0; k < fds.size(); ++k) {
-    if (errors[k] != 0) results[places[k]] = ours[k]->FlushError(errors[k]);
+    if (errors[k] != 0) results[places[k]] = written[k]->FlushError(errors[k]);
   }
   return results;
 }

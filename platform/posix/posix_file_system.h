@@ -18,7 +18,8 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<InputFile> OpenForReading(const std::string& name) override;
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override;
   std::unique_ptr<OutputFile> CreateNewFile(const std::string& name) override;
-  // The files' flushes overlap (see fsync_together.h).
+  // The files' flushes overlap (see fsync_together.h); each file is taken
+  // for this file system's own, as the contract has it.
   std::vector<std::optional<RuntimeError>> SyncFiles(std::span<OutputFile* const> files) override;
   std::optional<FileStamp> CheckReplaceable(const std::string& name) override;
   FileStamp StampOf(const std::string& name) override;

@@ -9,6 +9,10 @@
 
 #include "platform/errno_error.h"
 
+// The started program's environment, this one's. POSIX leaves its
+// declaration to the program (glibc's <unistd.h> has it only for GNU code).
+extern char** environ;
+
 namespace corvane {
 
 void PosixProgramStarter::StartProgram(const std::string& program,

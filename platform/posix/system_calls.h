@@ -1,5 +1,5 @@
-// The system calls through which the POSIX runtime reads, writes, flushes,
-// renames, deletes and closes files.
+// The system calls through which the POSIX file system reads, writes,
+// flushes, renames, deletes and closes files.
 //
 // They are reached through this table rather than by name so that a test
 // can put in their place calls that misbehave as real ones do only now and

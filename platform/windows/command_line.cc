@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <utility>
 
-#include "platform/runtime.h"
+#include "platform/ascii_case.h"
+#include "platform/runtime_error.h"
 
 namespace corvane {
 

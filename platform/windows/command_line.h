@@ -1,4 +1,5 @@
-// Command lines for the programs that the runtime starts on Windows.
+// Command lines for the programs that the program starter starts on
+// Windows.
 //
 // A Windows program is handed one command line and splits it into
 // arguments itself. Nearly every program splits it as the C run-time library
@@ -40,8 +41,8 @@ std::string QuoteWindowsArgument(std::string_view argument);
 std::string WindowsCommandLine(std::string_view program, const std::vector<std::string>& arguments);
 
 // The shell's URL opener for the Internet shortcut at `shortcut_path` (a
-// full path): started through `Runtime::StartProgram` it runs the command
-// line
+// full path): started through `ProgramStarter::StartProgram` it runs the
+// command line
 //   rundll32.exe shdocvw.dll,OpenURL <shortcut_path>
 ProgramCall WindowsUrlOpener(std::string shortcut_path);
 

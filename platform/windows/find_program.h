@@ -1,4 +1,4 @@
-// Finding the program that the Windows runtime is asked to start.
+// Finding the program that the Windows program starter is asked to start.
 #pragma once
 
 #include <string>

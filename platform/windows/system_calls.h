@@ -1,4 +1,5 @@
-// The Win32 calls of the Windows runtime that a test must be able to see.
+// The Win32 calls of the Windows file system that a test must be able to
+// see.
 //
 // The calls that put a text file's bytes or name on the disk, and the
 // deletion of a page, are reached through this table rather than by name,

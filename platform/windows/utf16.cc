@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
 // <windows.h> as this program includes it: without the min and max macros,
-// and without the DeleteFile macro, which would rename Runtime::DeleteFile
-// (the Win32 call is spelled DeleteFileW).
+// and without the DeleteFile macro, which would rename
+// FileSystem::DeleteFile (the Win32 call is spelled DeleteFileW).
 #pragma once
 
 #ifndef NOMINMAX

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/runtime.h"
+#include "platform/runtime_error.h"
 
 namespace corvane {
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/sync_each_in_turn.h"
 
 namespace corvane {
 
