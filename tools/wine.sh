@@ -3,13 +3,20 @@
 # tools/try-windows-holds, tools/test-windows-package): the one place that
 # chooses wine and makes its prefix.
 #
-# Whether wine starts 32-bit programs here is found out by trying its 32-bit
-# loader, once: the answer is exported to the scripts these scripts start.
-# Some kernels cannot execute 32-bit programs at all ("Exec format error"),
-# and then nothing 32-bit runs under wine either. After sourcing:
+# Sourcing it installs wine where it is missing (as root, or with sudo):
+# wine64, and wine32 (an i386 package) for the 32-bit programs, without
+# which wine64 starts them, prints nothing and reports success. Whether wine
+# starts 32-bit programs here is then found out by trying its 32-bit loader,
+# once: the answer is exported to the scripts these scripts start. The
+# registry may be unable to serve wine32 to this machine, its i386 packages
+# a version behind the amd64 ones installed; and some kernels cannot execute
+# 32-bit programs at all ("Exec format error"), and then nothing 32-bit runs
+# under wine either. After sourcing:
 #
 #   CORVANE_I386      yes, or no when 32-bit programs cannot run here
 #   CORVANE_I386_WHY  when no, why not (one phrase, for the scripts' reports)
+#   CORVANE_WINE32    no when wine32 could not be installed: then the other
+#                     Debian release may run them (`corvane_other_release`)
 #
 # CORVANE_NO_I386=1 makes the answer no on a machine where they can run, to
 # try the scripts' 64-bit-only path there.
@@ -33,7 +40,20 @@ corvane_wine64=/usr/lib/wine/wine64
 
 if [ -z "${CORVANE_I386:-}" ]; then
   CORVANE_I386_WHY=
-  if [ "${CORVANE_NO_I386:-0}" != 0 ]; then
+  CORVANE_WINE32=yes
+  "$(dirname "${BASH_SOURCE[0]}")/install-deps" wine wine64
+  # install-deps answers 2 when the registry cannot give the package.
+  corvane_status=0
+  { corvane_answer=$("$(dirname "${BASH_SOURCE[0]}")/install-deps" wine32:i386 2>&1 >&3) ||
+    corvane_status=$?; } 3>&1
+  if [ "$corvane_status" -eq 2 ]; then
+    CORVANE_I386=no
+    CORVANE_WINE32=no
+    CORVANE_I386_WHY="wine32:i386 cannot be installed here: ${corvane_answer#*wine32:i386: }"
+  elif [ "$corvane_status" -ne 0 ]; then
+    echo "$corvane_answer" >&2
+    return 1
+  elif [ "${CORVANE_NO_I386:-0}" != 0 ]; then
     CORVANE_I386=no
     CORVANE_I386_WHY="CORVANE_NO_I386=$CORVANE_NO_I386 is set"
   elif [ ! -x "$corvane_wine32" ]; then
@@ -47,8 +67,34 @@ if [ -z "${CORVANE_I386:-}" ]; then
     CORVANE_I386_WHY="$corvane_wine32 --version fails: ${corvane_answer##*: } (status $corvane_status)"
     CORVANE_I386=no
   fi
-  export CORVANE_I386 CORVANE_I386_WHY
+  export CORVANE_I386 CORVANE_I386_WHY CORVANE_WINE32
 fi
+
+# Where this machine cannot install wine32, the other Debian release's tree
+# may (tools/debian-tree): `corvane_find_other_release` sets
+# corvane_other_release to "Debian RELEASE" when the tree can be used for the
+# 32-bit programs, else empties it and says why in one line. The tree runs on
+# this machine's kernel, so it is of no use where the kernel executes no
+# 32-bit program: that is tried first, with the i386 dynamic loader of
+# Debian's libc6:i386, downloaded (not installed) and started.
+corvane_find_other_release() {
+  local folder loader answer
+  corvane_other_release=
+  [ "$CORVANE_WINE32" = no ] && [ "${CORVANE_NO_I386:-0}" = 0 ] || return 0
+  folder=$(mktemp -d "${TMPDIR:-/tmp}/corvane2txt-i386.XXXXXX")
+  if (cd "$folder" && apt-get download -qq libc6:i386 >/dev/null 2>&1) &&
+    dpkg-deb -x "$folder"/libc6_*_i386.deb "$folder/root" &&
+    loader=$(find "$folder/root" -name ld-linux.so.2 -type f) && [ -n "$loader" ] &&
+    ! answer=$("$loader" --version 2>&1); then
+    CORVANE_I386_WHY="$CORVANE_I386_WHY, and this machine executes no 32-bit program (${answer##*: })"
+    echo "No 32-bit program runs here, nor in the other Debian release's tree: $CORVANE_I386_WHY"
+  elif answer=$("$(dirname "${BASH_SOURCE[0]}")/debian-tree" usable); then
+    corvane_other_release="Debian $answer"
+  else
+    echo "$answer"
+  fi
+  rm -rf "$folder"
+}
 
 corvane_use_wine() { # folder for the 64-bit loader's copy, when needed
   if [ "$CORVANE_I386" = no ]; then
