@@ -138,20 +138,22 @@ TEST_P(Form1AtDpi, ShowsTheWholeHelpTextFromItsFirstLine) {
   EXPECT_EQ(driver().Selection("TextBox"), std::pair(0, 0));  // caret at the start
   EXPECT_FALSE(driver().IsReadOnly("TextBox"));
   EXPECT_FALSE(driver().HasScrollBars("TextBox"));
-  // Each of the twelve lines is one line of the box, and the last is inside
-  // it: the donation request can be read.
   const std::vector<ShownLine> shown = driver().ShownLines("TextBox");
-  std::vector<std::string> texts;
-  for (const ShownLine& line : shown) texts.push_back(line.text);
-  EXPECT_EQ(texts, HelpLines());
-  ASSERT_FALSE(shown.empty());
-  EXPECT_LE(shown.back().bottom, driver().TextAreaHeight("TextBox"));
 
   // Other text wraps at the box's width.
   driver().SetEvents(nullptr);
   driver().controls().SetText("TextBox",
                               "word word word word word word word word word word word word word");
   EXPECT_GT(driver().ShownLines("TextBox").size(), 1U);
+
+  // Each of the twelve lines is one line of the box, and the last is inside
+  // it: the donation request can be read.
+  if (const std::string why = driver().WrapsUnlikeWindows(); !why.empty()) GTEST_SKIP() << why;
+  std::vector<std::string> texts;
+  for (const ShownLine& line : shown) texts.push_back(line.text);
+  EXPECT_EQ(texts, HelpLines());
+  ASSERT_FALSE(shown.empty());
+  EXPECT_LE(shown.back().bottom, driver().TextAreaHeight("TextBox"));
 }
 
 // Named the same for every resolution where the program runs at one only,

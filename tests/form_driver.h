@@ -107,6 +107,9 @@ class FormDriver {
   virtual std::vector<ShownLine> ShownLines(std::string_view box) const = 0;
   // The height of the box's text area.
   virtual int TextAreaHeight(std::string_view box) const = 0;
+  // Why a box here breaks its lines otherwise than Windows does, or
+  // nothing where it breaks them alike.
+  virtual std::string WrapsUnlikeWindows() const { return {}; }
   virtual std::string Clipboard() const = 0;
 
   // --- acting ---
