@@ -16,7 +16,7 @@
 #   CORVANE_I386      yes, or no when 32-bit programs cannot run here
 #   CORVANE_I386_WHY  when no, why not (one phrase, for the scripts' reports)
 #   CORVANE_WINE32    no when wine32 could not be installed: then the other
-#                     Debian release may run them (`corvane_other_release`)
+#                     Debian release may run them (`corvane_find_other_release`)
 #
 # CORVANE_NO_I386=1 makes the answer no on a machine where they can run, to
 # try the scripts' 64-bit-only path there.
